@@ -1,0 +1,33 @@
+#pragma once
+
+// Every message box of the program goes through this interface so that tests can
+// answer them. Styles are the classic values: 64 information, 32 question,
+// 16 error, 36 question with Yes and No.
+
+#include <QString>
+
+class QWidget;
+
+namespace vantrell::client {
+
+enum MessageStyle : int { StyleInformation = 64, StyleQuestion = 32, StyleError = 16, StyleYesNo = 36 };
+enum class MessageAnswer { Ok, Yes, No };
+
+class MessageBoxes
+{
+public:
+    virtual ~MessageBoxes() = default;
+    // Modal; returns Yes or No for StyleYesNo, Ok otherwise.
+    virtual MessageAnswer show(QWidget *parent, const QString &text, int style, const QString &caption) = 0;
+};
+
+MessageBoxes &messageBoxes();
+// Replaces the implementation (tests install a recording fake); nullptr restores the
+// real QMessageBox-based one. Not owned.
+void setMessageBoxes(MessageBoxes *boxes);
+
+// Shorthand for the common cases.
+void inform(QWidget *parent, const QString &text, const QString &caption);
+bool askYesNo(QWidget *parent, const QString &text, const QString &caption);
+
+} // namespace vantrell::client

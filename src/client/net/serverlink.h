@@ -1,0 +1,67 @@
+#pragma once
+
+// The program layer over the request client: connect and announce, send request, the
+// event routine, deferred GUI calls and message boxes, and the connection-lost reset.
+//
+// The request client's dispatcher worker hands every event to the GUI thread (queued,
+// in arrival order); all reply handling and every widget change happen there.
+// Deferred calls and deferred message boxes are queued in order, none is dropped.
+
+#include "net/requestclient.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace vantrell::client {
+
+class ServerLink : public QObject
+{
+    Q_OBJECT
+public:
+    static ServerLink &instance();
+
+    // GUI thread. Does nothing when connected. Otherwise connects to the configured
+    // host and port; on success sets the connected flag, sends the version check and
+    // waits 50 ms; on failure shows the connect error box (error icon, app title).
+    void connectAndAnnounce();
+
+    // Payload = name + "|" + fields. False when the client is stopped (nothing queued).
+    bool sendRequest(const QString &name, const QByteArray &fields = {});
+
+    // Runs `routine` on the GUI thread after the current event has been handled.
+    void deferGuiCall(std::function<void()> routine);
+    // Shows a message box on the GUI thread after the current event.
+    void deferMessageBox(const QString &text, int style, const QString &caption);
+
+    // Back to the login window: closes the secondary windows in their fixed order,
+    // shows the connection-lost box, closes the main window, shows the login window.
+    void connectionLostReset();
+
+    void disconnect();
+    net::RequestClient &client() { return m_client; }
+
+    // Tests: sees every payload that sendRequest queues (after it was queued or, with
+    // `replace` true, instead of queuing it; sendRequest then returns true).
+    void setRequestTap(std::function<void(const QByteArray &payload)> tap, bool replace);
+
+    // The reply handling entry for one payload (GUI thread); used by the event
+    // routine and by tests that inject replies.
+    void deliver(const std::string &payload);
+
+signals:
+    void connectionLost();
+
+private:
+    ServerLink();
+    void onEvent(const net::Event &event); // dispatcher worker
+
+    net::RequestClient m_client;
+    std::function<void(const QByteArray &)> m_tap;
+    bool m_tapReplaces = false;
+};
+
+} // namespace vantrell::client

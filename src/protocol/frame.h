@@ -1,0 +1,93 @@
+#pragma once
+
+// Message frames and chunks.
+//
+//   frame  = "<Msg" NNNN ">" LEN "</Msg" NNNN ">" payload      (LEN decimal, no leading zeros)
+//   chunk  = "EMSG" NNNN total(u32le) index(u32le) length(u32le) piece   (piece <= 8192 bytes)
+//
+// The encoder and decoder are pure: no I/O, no threads. The decoder is fed bytes as
+// they arrive and reports what a receiver must do; it never allocates by a declared
+// length, only by bytes received.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantrell::protocol {
+
+inline constexpr std::size_t kChunkHeaderSize = 20;
+inline constexpr std::size_t kMaxPieceSize = 8192;
+
+class FrameEncoder
+{
+public:
+    // The sequence number starts at 10; each message first advances it (after 9999
+    // comes 10), so the first message carries 0011.
+    explicit FrameEncoder(int sequence = 10) : m_sequence(sequence) {}
+
+    // Wire bytes (all chunks) of one message. An empty payload yields an empty result
+    // and does not advance the sequence number.
+    std::string encode(std::string_view payload);
+    // Wire bytes of the LEN 0 frame that announces closing (advances the sequence).
+    std::string encodeClose();
+
+    // Appends the wire bytes of `payload` to `out`; returns the message number used.
+    int encodeTo(std::string_view payload, std::string &out);
+
+    int sequence() const { return m_sequence; }
+
+private:
+    int nextNumber();
+    int m_sequence;
+};
+
+// Four-digit message number text: formatted with "0000%d", last four characters.
+std::string messageNumberText(int number);
+
+struct DecodedEvent
+{
+    enum class Kind { Data, ConnectionLost };
+    Kind kind = Kind::Data;
+    std::string number; // the four digit characters of the frame; empty for ConnectionLost
+    std::string payload;
+};
+
+class FrameDecoder
+{
+public:
+    // maxFrameSize 0 = unlimited (the client); a frame whose total length exceeds a
+    // non-zero limit is treated like a broken connection (the server closes it).
+    explicit FrameDecoder(std::size_t maxFrameSize = 0) : m_maxFrameSize(maxFrameSize) {}
+
+    enum class Status {
+        Ok,             // keep reading
+        ConnectionLost, // bad magic in leftover bytes, or an over-limit frame: stop reading
+    };
+
+    // Feeds bytes from one read. Complete messages (and LEN 0 frames, as
+    // ConnectionLost events) are appended to `events` in order.
+    Status feed(std::string_view bytes, std::vector<DecodedEvent> &events);
+
+    // The receiver's 21st consecutive read timeout: everything gathered is discarded.
+    void reset();
+
+    std::size_t bufferedBytes() const;
+
+private:
+    std::size_t m_maxFrameSize;
+    std::string m_buffer;     // bytes of the chunk being read (or leftover bytes)
+    bool m_bufferIsLeftover = false;
+    std::vector<std::string> m_pieces;
+    std::size_t m_gathered = 0;
+    std::uint32_t m_lastNumber = 0;
+    std::uint32_t m_lastIndex = 0;
+};
+
+// Parses a complete frame (pieces concatenated) into messages, as a receiver does.
+// Stops at the first malformed message; a LEN 0 frame yields a ConnectionLost event
+// and ends parsing.
+void parseFrame(std::string_view frame, std::vector<DecodedEvent> &events);
+
+} // namespace vantrell::protocol
