@@ -7,7 +7,7 @@
 // in arrival order); all reply handling and every widget change happen there.
 // Deferred calls and deferred message boxes are queued in order, none is dropped.
 
-#include "net/requestclient.h"
+#include "client/net/requestclient.h"
 
 #include <QByteArray>
 #include <QObject>
