@@ -1,0 +1,166 @@
+#include "server/handlers.h"
+
+#include "protocol/fieldtext.h"
+
+#include <stdexcept>
+
+namespace vantrell::server {
+
+std::string reply(std::string_view name, std::string_view fields)
+{
+    return protocol::makePayload(name, fields);
+}
+
+std::string notice(std::string_view text, std::string_view kind)
+{
+    std::string payload = "提示信息_";
+    payload += kind;
+    payload += "|内容[";
+    payload += text;
+    payload += ']';
+    return payload;
+}
+
+bool screened(std::string_view text)
+{
+    if (!protocol::isClean(text))
+        return false;
+    for (std::string_view marker : {protocol::kColumnMarker, protocol::kDataMarker, protocol::kListMarker}) {
+        if (text.find(marker) != std::string_view::npos)
+            return false;
+    }
+    return true;
+}
+
+bool allScreened(std::initializer_list<std::string_view> texts)
+{
+    for (std::string_view text : texts) {
+        if (!screened(text))
+            return false;
+    }
+    return true;
+}
+
+std::optional<long long> parseCount(std::string_view text)
+{
+    if (text.empty() || text.size() > 18)
+        return std::nullopt;
+    long long value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+std::optional<long long> parseScaled(std::string_view text, int decimals)
+{
+    const std::size_t dot = text.find('.');
+    std::string_view whole = text.substr(0, dot);
+    std::string_view fraction = dot == std::string_view::npos ? std::string_view{} : text.substr(dot + 1);
+    if (dot != std::string_view::npos && fraction.empty())
+        return std::nullopt; // "12." is a typing slip, not a number
+    if (fraction.size() > static_cast<std::size_t>(decimals) || whole.size() > 12)
+        return std::nullopt;
+    const auto wholeValue = parseCount(whole);
+    if (!wholeValue)
+        return std::nullopt;
+    long long value = *wholeValue;
+    for (int i = 0; i < decimals; ++i) {
+        const std::size_t at = static_cast<std::size_t>(i);
+        int digit = 0;
+        if (at < fraction.size()) {
+            const char c = fraction[at];
+            if (c < '0' || c > '9')
+                return std::nullopt;
+            digit = c - '0';
+        }
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+namespace {
+
+// UTF-8 spelling of the full-width space U+3000.
+constexpr std::string_view kFullWidthSpace = "\xE3\x80\x80";
+
+std::string_view trimUtf8(std::string_view text)
+{
+    for (;;) {
+        if (!text.empty() && text.front() == ' ')
+            text.remove_prefix(1);
+        else if (text.starts_with(kFullWidthSpace))
+            text.remove_prefix(kFullWidthSpace.size());
+        else
+            break;
+    }
+    for (;;) {
+        if (!text.empty() && text.back() == ' ')
+            text.remove_suffix(1);
+        else if (text.ends_with(kFullWidthSpace))
+            text.remove_suffix(kFullWidthSpace.size());
+        else
+            break;
+    }
+    return text;
+}
+
+} // namespace
+
+std::string Fields::value(std::string_view key) const
+{
+    return protocol::valueOf(m_text, key);
+}
+
+std::optional<std::string> Fields::clean(std::string_view key) const
+{
+    std::string text = value(key);
+    if (!screened(text))
+        return std::nullopt;
+    return text;
+}
+
+std::optional<std::string> Fields::trimmed(std::string_view key) const
+{
+    const std::string text = value(key);
+    if (!screened(text))
+        return std::nullopt;
+    return std::string(trimUtf8(text));
+}
+
+std::optional<long long> Fields::count(std::string_view key) const
+{
+    return parseCount(value(key));
+}
+
+std::optional<long long> Fields::scaled(std::string_view key, int decimals) const
+{
+    return parseScaled(value(key), decimals);
+}
+
+bool Fields::has(std::string_view key) const
+{
+    if (key.empty())
+        return false;
+    std::string probe(key);
+    probe += '[';
+    return m_text.find(probe) != std::string_view::npos;
+}
+
+void HandlerTable::add(std::string name, Handler handler)
+{
+    if (!handler)
+        throw std::invalid_argument("empty handler for " + name);
+    if (!m_handlers.emplace(name, std::move(handler)).second)
+        throw std::logic_error("handler registered twice: " + name);
+}
+
+const Handler *HandlerTable::find(std::string_view name) const
+{
+    const auto it = m_handlers.find(std::string(name));
+    return it == m_handlers.end() ? nullptr : &it->second;
+}
+
+} // namespace vantrell::server
