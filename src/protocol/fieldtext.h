@@ -27,7 +27,7 @@ std::string valueOf(std::string_view text, std::string_view key);
 
 // Piece n (from 1) of `text` split at `separator`, with five separators appended so
 // that pieces up to 5 always exist; when `end` is not empty the piece is cut at its
-// first `end`.
+// first `end`. An empty separator leaves the whole text as the only piece.
 std::string fieldPick(std::string_view text, std::string_view separator, int n, std::string_view end = {});
 
 // True when the text holds none of "[", "]", "|", ",". Full-width punctuation passes.
@@ -36,10 +36,11 @@ bool isClean(std::string_view text);
 bool allClean(std::initializer_list<std::string_view> texts);
 
 // The records of a record list: `text` split at `marker`, the piece before the first
-// marker dropped. Views into `text`.
+// marker dropped. Views into `text`. An empty marker finds no records.
 std::vector<std::string_view> splitRecords(std::string_view text, std::string_view marker);
 
-// Remove ASCII spaces and the GBK full-width space (A1 A1) from both ends.
+// Remove ASCII spaces and the GBK full-width space (A1 A1) from both ends. Only whole
+// characters are removed: the A1 that ends another double-byte character stays.
 std::string_view trimText(std::string_view text);
 
 // Builds a field text in the order the pairs are added.
