@@ -48,7 +48,11 @@ std::string messageNumberText(int number);
 
 struct DecodedEvent
 {
-    enum class Kind { Data, ConnectionLost };
+    enum class Kind
+    {
+        Data,
+        ConnectionLost
+    };
     Kind kind = Kind::Data;
     std::string number; // the four digit characters of the frame; empty for ConnectionLost
     std::string payload;
@@ -61,13 +65,23 @@ public:
     // non-zero limit is treated like a broken connection (the server closes it).
     explicit FrameDecoder(std::size_t maxFrameSize = 0) : m_maxFrameSize(maxFrameSize) {}
 
-    enum class Status {
+    enum class Status
+    {
         Ok,             // keep reading
         ConnectionLost, // bad magic in leftover bytes, or an over-limit frame: stop reading
     };
 
     // Feeds bytes from one read. Complete messages (and LEN 0 frames, as
-    // ConnectionLost events) are appended to `events` in order.
+    // ConnectionLost events) are appended to `events` in order; bytes after a LEN 0
+    // frame are ignored, since the connection ends there.
+    //
+    // A chunk header with a bad magic, or with a piece length of 0, above 8192 or
+    // above its own total length, is unusable: at the start of a read (or when a
+    // short leftover is completed by this read) the read's bytes and the gathered
+    // pieces are discarded; in bytes left over after a complete chunk of the same
+    // read it means ConnectionLost. A chunk whose piece would carry the gathered sum
+    // past its total length cannot complete the frame, so the gathered pieces are
+    // dropped as for a chunk out of sequence and it starts a new frame.
     Status feed(std::string_view bytes, std::vector<DecodedEvent> &events);
 
     // The receiver's 21st consecutive read timeout: everything gathered is discarded.
@@ -76,11 +90,24 @@ public:
     std::size_t bufferedBytes() const;
 
 private:
+    bool headerIsSound() const;
+    bool takeChunk(std::vector<DecodedEvent> &events);
+    void clearFrame();
+
     std::size_t m_maxFrameSize;
-    std::string m_buffer;     // bytes of the chunk being read (or leftover bytes)
-    bool m_bufferIsLeftover = false;
-    std::vector<std::string> m_pieces;
-    std::size_t m_gathered = 0;
+    std::string m_header; // chunk header bytes gathered so far (up to 20)
+    bool m_inPiece = false;
+    std::uint32_t m_chunkNumber = 0;
+    std::uint32_t m_chunkTotal = 0;
+    std::uint32_t m_chunkIndex = 0;
+    std::uint32_t m_pieceLength = 0;
+    std::uint32_t m_pieceReceived = 0;
+
+    // Pieces of the current frame in arrival order, followed by the bytes of the
+    // piece still being read.
+    std::string m_frame;
+    std::size_t m_gathered = 0; // length of the complete pieces in m_frame
+    bool m_havePieces = false;
     std::uint32_t m_lastNumber = 0;
     std::uint32_t m_lastIndex = 0;
 };
