@@ -1,0 +1,94 @@
+#include "server/storage_sqlite.h"
+
+namespace vantrell::server {
+
+const std::vector<Migration> &schemaMigrations()
+{
+    static const std::vector<Migration> migrations = {
+        {1,
+         "accounts",
+         {
+             "CREATE TABLE accounts ("
+             " id {id},"
+             " user_name VARCHAR(40) NOT NULL UNIQUE,"
+             " password_hash VARCHAR(255) NOT NULL,"
+             " phone VARCHAR(32) NOT NULL DEFAULT '',"
+             " company VARCHAR(64) NOT NULL UNIQUE,"
+             " type INTEGER NOT NULL,"
+             " contact VARCHAR(40) NOT NULL DEFAULT '',"
+             " email VARCHAR(80) NOT NULL DEFAULT '',"
+             " address VARCHAR(200) NOT NULL DEFAULT '',"
+             " created_at VARCHAR(19) NOT NULL,"
+             " last_login_at VARCHAR(19) NOT NULL DEFAULT '')",
+             "CREATE TABLE login_failures ("
+             " user_name VARCHAR(40) NOT NULL,"
+             " at VARCHAR(19) NOT NULL)",
+             "CREATE INDEX login_failures_user ON login_failures (user_name, at)",
+             "CREATE TABLE cooperations ("
+             " id {id},"
+             " supplier_id BIGINT NOT NULL REFERENCES accounts (id),"
+             " purchaser_id BIGINT NOT NULL REFERENCES accounts (id),"
+             " state INTEGER NOT NULL,"
+             " created_at VARCHAR(19) NOT NULL,"
+             " updated_at VARCHAR(19) NOT NULL,"
+             " UNIQUE (supplier_id, purchaser_id))",
+         }},
+        {2,
+         "orders and statements",
+         {
+             "CREATE TABLE statements ("
+             " id {id},"
+             " statement_no VARCHAR(32) NOT NULL UNIQUE,"
+             " supplier_id BIGINT NOT NULL REFERENCES accounts (id),"
+             " purchaser_id BIGINT NOT NULL REFERENCES accounts (id),"
+             " date_from VARCHAR(10) NOT NULL,"
+             " date_to VARCHAR(10) NOT NULL,"
+             " goods_amount_fen BIGINT NOT NULL DEFAULT 0,"
+             " freight_fen BIGINT NOT NULL DEFAULT 0,"
+             " total_fen BIGINT NOT NULL DEFAULT 0,"
+             " state INTEGER NOT NULL DEFAULT 0,"
+             " created_at VARCHAR(19) NOT NULL,"
+             " reconciled_at VARCHAR(19) NOT NULL DEFAULT '',"
+             " settled_at VARCHAR(19) NOT NULL DEFAULT '')",
+             "CREATE INDEX statements_pair ON statements (supplier_id, purchaser_id, date_from)",
+             "CREATE TABLE orders ("
+             " id {id},"
+             " order_no VARCHAR(32) NOT NULL UNIQUE,"
+             " supplier_id BIGINT NOT NULL REFERENCES accounts (id),"
+             " purchaser_id BIGINT NOT NULL REFERENCES accounts (id),"
+             " state INTEGER NOT NULL DEFAULT 0,"
+             " goods_amount_fen BIGINT NOT NULL DEFAULT 0,"
+             " freight_fen BIGINT NOT NULL DEFAULT 0,"
+             " total_fen BIGINT NOT NULL DEFAULT 0,"
+             " pieces BIGINT NOT NULL DEFAULT 0,"
+             " weight_g BIGINT NOT NULL DEFAULT 0,"
+             " address VARCHAR(400) NOT NULL DEFAULT '',"
+             " message VARCHAR(400) NOT NULL DEFAULT '',"
+             " ship_method INTEGER NOT NULL DEFAULT 0,"
+             " carrier VARCHAR(80) NOT NULL DEFAULT '',"
+             " tracking_no VARCHAR(80) NOT NULL DEFAULT '',"
+             " created_at VARCHAR(19) NOT NULL,"
+             " shipped_at VARCHAR(19) NOT NULL DEFAULT '',"
+             " statement_id BIGINT NOT NULL DEFAULT 0)",
+             "CREATE INDEX orders_supplier ON orders (supplier_id, created_at)",
+             "CREATE INDEX orders_purchaser ON orders (purchaser_id, created_at)",
+             "CREATE TABLE order_lines ("
+             " id {id},"
+             " order_id BIGINT NOT NULL REFERENCES orders (id),"
+             " line_no INTEGER NOT NULL,"
+             " goods_id BIGINT NOT NULL,"
+             " name VARCHAR(80) NOT NULL,"
+             " code VARCHAR(80) NOT NULL DEFAULT '',"
+             " spec VARCHAR(80) NOT NULL DEFAULT '',"
+             " unit VARCHAR(16) NOT NULL DEFAULT '',"
+             " price_fen BIGINT NOT NULL,"
+             " weight_g BIGINT NOT NULL DEFAULT 0,"
+             " quantity BIGINT NOT NULL,"
+             " amount_fen BIGINT NOT NULL)",
+             "CREATE INDEX order_lines_order ON order_lines (order_id, line_no)",
+         }},
+    };
+    return migrations;
+}
+
+} // namespace vantrell::server
