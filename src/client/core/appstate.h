@@ -38,4 +38,10 @@ struct AppState
 
 AppState &appState();
 
+// First IPv4 address of a host name or dotted address, as dotted text; empty when the
+// name cannot be resolved.
+QString resolveIPv4(const QString &host);
+// Fills the title, version, server host (resolved) and port from the build configuration.
+void loadBuiltInConfiguration();
+
 } // namespace vantrell::client

@@ -8,7 +8,8 @@
 
 namespace vantrell::client {
 
-enum class WindowId {
+enum class WindowId
+{
     Login,
     Main,
     UserMenu,
@@ -36,7 +37,8 @@ public:
     static bool isLoaded(WindowId id) { return get(id) != nullptr; }
     template <class T> static T *as(WindowId id) { return qobject_cast<T *>(get(id)); }
 
-    // Closes (and deletes) the window when loaded.
+    // Closes the window when loaded: it leaves the registry at once, is hidden (a modal
+    // dialog leaves its exec loop) and deleted later. Its close event is not delivered.
     static void close(WindowId id);
 };
 

@@ -43,6 +43,8 @@ public:
     void handle(const std::string &payload);
 
 private:
+    void handleAccountResult(const Reply &reply);
+
     QHash<QString, Handler> m_actions;
     std::function<void()> m_openMainWindow;
     std::function<void()> m_passwordChanged;

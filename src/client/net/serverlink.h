@@ -10,6 +10,7 @@
 #include "client/net/requestclient.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -52,16 +53,31 @@ public:
     // routine and by tests that inject replies.
     void deliver(const std::string &payload);
 
+    // False from the moment the program starts ending by an update: replies are dropped.
+    void setHandlingReplies(bool on) { m_handlingReplies = on; }
+    bool isHandlingReplies() const { return m_handlingReplies; }
+
 signals:
     void connectionLost();
 
 private:
     ServerLink();
     void onEvent(const net::Event &event); // dispatcher worker
+    void showPendingMessages();
+
+    struct PendingMessage
+    {
+        QString text;
+        int style = 0;
+        QString caption;
+    };
 
     net::RequestClient m_client;
     std::function<void(const QByteArray &)> m_tap;
     bool m_tapReplaces = false;
+    bool m_handlingReplies = true;
+    QList<PendingMessage> m_pendingMessages;
+    bool m_showingMessage = false;
 };
 
 } // namespace vantrell::client

@@ -1,0 +1,9 @@
+#include "client/net/dispatcher.h"
+
+namespace vantrell::client {
+
+// Each screen registers the business replies it waits for; the account results, the
+// version, heartbeat and notices are routed by the dispatcher itself.
+void registerAllHandlers() {}
+
+} // namespace vantrell::client

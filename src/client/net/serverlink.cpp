@@ -1,0 +1,172 @@
+#include "client/net/serverlink.h"
+
+#include "client/core/appstate.h"
+#include "client/core/messagebox.h"
+#include "client/core/text.h"
+#include "client/core/windowregistry.h"
+#include "client/net/dispatcher.h"
+#include "client/net/request.h"
+#include "vantrell_config.h"
+
+#include <QThread>
+#include <QWidget>
+
+namespace vantrell::client {
+
+ServerLink &ServerLink::instance()
+{
+    static ServerLink link;
+    return link;
+}
+
+ServerLink::ServerLink() = default;
+
+void ServerLink::connectAndAnnounce()
+{
+    AppState &state = appState();
+    if (state.connected)
+        return;
+    // A connection that was lost may still be finishing its teardown.
+    if (m_client.isRunning())
+        m_client.disconnect();
+
+    const bool ok =
+        !state.serverHost.isEmpty() && m_client.connect(state.serverHost.toStdString(), state.serverPort,
+                                                        [this](const net::Event &event) { onEvent(event); });
+    if (!ok) {
+        messageBoxes().show(nullptr, QString::fromUtf8(config::kConnectErrorText), StyleError,
+                            state.appTitle);
+        return;
+    }
+    state.connected = true;
+    sendRequest(QStringLiteral("版本验证_验证"),
+                RequestFields().add(QStringLiteral("版本号"), state.programVersion).bytes());
+    QThread::msleep(50);
+}
+
+bool ServerLink::sendRequest(const QString &name, const QByteArray &fields)
+{
+    QByteArray payload = toGbk(name);
+    payload.append('|');
+    payload.append(fields);
+    if (m_tap && m_tapReplaces) {
+        m_tap(payload);
+        return true;
+    }
+    const bool queued = m_client.send(std::string_view(payload.constData(), std::size_t(payload.size())));
+    if (queued && m_tap)
+        m_tap(payload);
+    return queued;
+}
+
+void ServerLink::deferGuiCall(std::function<void()> routine)
+{
+    if (!routine)
+        return;
+    QMetaObject::invokeMethod(this, std::move(routine), Qt::QueuedConnection);
+}
+
+void ServerLink::deferMessageBox(const QString &text, int style, const QString &caption)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, message = PendingMessage{text, style, caption}] {
+            m_pendingMessages.append(message);
+            showPendingMessages();
+        },
+        Qt::QueuedConnection);
+}
+
+void ServerLink::showPendingMessages()
+{
+    // A box runs its own event loop; a box requested meanwhile waits for this one to be
+    // closed instead of opening on top of it, so the user reads them in order.
+    if (m_showingMessage)
+        return;
+    m_showingMessage = true;
+    while (!m_pendingMessages.isEmpty()) {
+        const PendingMessage message = m_pendingMessages.takeFirst();
+        messageBoxes().show(nullptr, message.text, message.style, message.caption);
+    }
+    m_showingMessage = false;
+}
+
+void ServerLink::connectionLostReset()
+{
+    appState().connected = false;
+    if (!WindowRegistry::isLoaded(WindowId::Main))
+        return;
+
+    static constexpr WindowId kClosingOrder[] = {
+        WindowId::UserMenu,
+        WindowId::PersonalCentre,
+        WindowId::Registration,
+        WindowId::ChangePassword,
+        WindowId::CooperationApplication,
+        WindowId::GoodsEditing,
+        WindowId::SupplierDropDown,
+        WindowId::GoodsAuthorisation,
+        WindowId::OrderPlacing,
+        WindowId::GoodsChoosing,
+        WindowId::OrderViewing,
+        WindowId::FreightSettings,
+        WindowId::FinanceReconciliation,
+        WindowId::StatementCreation,
+    };
+    for (WindowId id : kClosingOrder)
+        WindowRegistry::close(id);
+
+    QWidget *login = WindowRegistry::get(WindowId::Login);
+    const QString caption = login ? login->windowTitle() : appState().appTitle;
+    messageBoxes().show(nullptr, QString::fromUtf8(config::kConnectionLostText), StyleError, caption);
+
+    WindowRegistry::close(WindowId::Main);
+    login = WindowRegistry::get(WindowId::Login);
+    if (login) {
+        login->setWindowOpacity(1.0);
+        login->showNormal();
+        login->raise();
+        login->activateWindow();
+    }
+}
+
+void ServerLink::disconnect()
+{
+    m_client.disconnect();
+    appState().connected = false;
+}
+
+void ServerLink::setRequestTap(std::function<void(const QByteArray &)> tap, bool replace)
+{
+    m_tap = std::move(tap);
+    m_tapReplaces = m_tap && replace;
+}
+
+void ServerLink::deliver(const std::string &payload)
+{
+    if (!m_handlingReplies)
+        return;
+    ReplyDispatcher::instance().handle(payload);
+}
+
+void ServerLink::onEvent(const net::Event &event)
+{
+    // Dispatcher worker: nothing here may touch a widget or the program state. Queued
+    // invocations run on the GUI thread in the order they were posted.
+    if (event.kind == net::Event::ConnectionLost) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                appState().connected = false;
+                emit connectionLost();
+                if (m_handlingReplies)
+                    connectionLostReset();
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this, [this, payload = event.payload] { deliver(payload); }, Qt::QueuedConnection);
+}
+
+} // namespace vantrell::client
