@@ -24,7 +24,11 @@ namespace vantrell::net {
 
 struct Event
 {
-    enum Kind : int { ConnectionLost = 0, Data = 1 };
+    enum Kind : int
+    {
+        ConnectionLost = 0,
+        Data = 1
+    };
     Kind kind = Data;
     std::string payload; // empty for ConnectionLost
     std::string number;  // four digit characters of the frame; empty for ConnectionLost
@@ -66,14 +70,20 @@ public:
 
 private:
     struct Connection;
+    std::shared_ptr<Connection> current() const;
     void receiverLoop(std::shared_ptr<Connection> c);
     void senderLoop(std::shared_ptr<Connection> c);
     void dispatcherLoop(std::shared_ptr<Connection> c);
-    void teardown(bool fromDispatcher);
+    static void teardown(Connection &c, bool fromDispatcher);
+    static void reap(Connection &c);
 
     mutable std::mutex m_lifecycle; // connect / disconnect / destroy
+    // Guards the pointer only; send() and the event accessors run on the dispatcher
+    // too, so they must not wait for m_lifecycle while a teardown joins that thread.
+    mutable std::mutex m_currentGuard;
     std::shared_ptr<Connection> m_connection;
-    protocol::FrameEncoder m_encoder; // touched only by the sender worker
+    mutable std::mutex m_encoderGuard;
+    protocol::FrameEncoder m_encoder; // used by the sender worker
 };
 
 } // namespace vantrell::net
