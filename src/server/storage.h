@@ -142,7 +142,9 @@ public:
     virtual void setContactData(std::int64_t id, const ContactData &data) = 0;
 
     // Failed logins by user name, kept for the lock-out; `since` bounds what is read.
-    virtual void recordLoginFailure(const std::string &userName, const std::string &at) = 0;
+    // Failures older than `pruneBefore` (of any user name) are dropped on the way.
+    virtual void recordLoginFailure(const std::string &userName, const std::string &at,
+                                    const std::string &pruneBefore) = 0;
     virtual std::vector<std::string> loginFailuresSince(const std::string &userName,
                                                         const std::string &since) = 0;
     virtual void clearLoginFailures(const std::string &userName) = 0;

@@ -238,10 +238,12 @@ void SqliteStorage::setContactData(std::int64_t id, const ContactData &data)
     transaction.commit();
 }
 
-void SqliteStorage::recordLoginFailure(const std::string &userName, const std::string &at)
+void SqliteStorage::recordLoginFailure(const std::string &userName, const std::string &at,
+                                       const std::string &pruneBefore)
 {
     soci::session sql(*m_pool);
     Transaction transaction(sql, Transaction::Mode::Write);
+    sql << "DELETE FROM login_failures WHERE at < :p", soci::use(pruneBefore);
     sql << "INSERT INTO login_failures (user_name, at) VALUES (:n, :at)", soci::use(userName), soci::use(at);
     transaction.commit();
 }

@@ -66,7 +66,8 @@ public:
     std::string recordLogin(std::int64_t id, const std::string &at) override;
     void setPasswordHash(std::int64_t id, const std::string &hash) override;
     void setContactData(std::int64_t id, const ContactData &data) override;
-    void recordLoginFailure(const std::string &userName, const std::string &at) override;
+    void recordLoginFailure(const std::string &userName, const std::string &at,
+                            const std::string &pruneBefore) override;
     std::vector<std::string> loginFailuresSince(const std::string &userName,
                                                 const std::string &since) override;
     void clearLoginFailures(const std::string &userName) override;
