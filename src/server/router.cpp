@@ -1,0 +1,108 @@
+#include "server/router.h"
+
+#include "protocol/fieldtext.h"
+#include "protocol/gbk.h"
+
+#include <exception>
+
+namespace vantrell::server {
+
+namespace {
+
+constexpr std::string_view kLoginGroupPrefix = "基础通讯_";
+
+void refuse(Routed &routed, std::string_view reason, std::string_view text)
+{
+    routed.refusal = reason;
+    if (auto payload = protocol::utf8ToGbk(notice(text)))
+        routed.replies.push_back(std::move(*payload));
+}
+
+} // namespace
+
+bool gbkFieldBytesClean(std::string_view gbk)
+{
+    for (std::size_t i = 0; i < gbk.size(); ++i) {
+        const auto c = static_cast<unsigned char>(gbk[i]);
+        if (c == '|' || c == ',')
+            return false;
+        if (c >= 0x81 && c <= 0xFE && i + 1 < gbk.size()) {
+            const auto trail = static_cast<unsigned char>(gbk[++i]);
+            if (trail == '[' || trail == ']' || trail == '|')
+                return false;
+        }
+    }
+    return true;
+}
+
+Routed routeRequest(std::string_view payload, SessionState &state, Storage &storage, const Config &config,
+                    const HandlerTable &handlers)
+{
+    Routed routed;
+    if (!protocol::isValidGbk(payload)) {
+        refuse(routed, "invalid GBK", kBadEncodingText);
+        return routed;
+    }
+    auto [nameBytes, fieldBytes] = protocol::splitPayload(payload);
+    // The heartbeat answer is the bare name; tolerate it without its "|".
+    if (nameBytes.empty() && fieldBytes == protocol::gbk("心跳包")) {
+        nameBytes = fieldBytes;
+        fieldBytes = {};
+    }
+    auto name = protocol::gbkToUtf8(nameBytes);
+    if (!name) {
+        refuse(routed, "invalid GBK", kBadEncodingText);
+        return routed;
+    }
+    routed.name = std::move(*name);
+
+    if (routed.name.starts_with(kLoginGroupPrefix) && !state.loggedIn()) {
+        refuse(routed, "not logged in", kNotLoggedInText);
+        return routed;
+    }
+    const Handler *handler = handlers.find(routed.name);
+    if (handler == nullptr) {
+        refuse(routed, "unknown request", kUnknownRequestText);
+        return routed;
+    }
+    if (!gbkFieldBytesClean(fieldBytes)) {
+        refuse(routed, "forbidden characters", kForbiddenCharsText);
+        return routed;
+    }
+    auto fields = protocol::gbkToUtf8(fieldBytes);
+    if (!fields) {
+        refuse(routed, "invalid GBK", kBadEncodingText);
+        return routed;
+    }
+
+    Replies replies;
+    try {
+        Context context{state, storage, config};
+        replies = (*handler)(context, *fields);
+    } catch (const std::exception &error) {
+        routed.failed = true;
+        routed.detail = error.what();
+    } catch (...) {
+        routed.failed = true;
+    }
+    if (!routed.failed) {
+        routed.replies.reserve(replies.size());
+        for (const std::string &text : replies) {
+            auto bytes = protocol::utf8ToGbk(text);
+            if (!bytes) {
+                routed.failed = true;
+                routed.detail = "reply not writable in GBK";
+                break;
+            }
+            routed.replies.push_back(std::move(*bytes));
+        }
+    }
+    if (routed.failed) {
+        // Half of a reply sequence would leave the client's window in a state no reply describes.
+        routed.replies.clear();
+        refuse(routed, "handler failed", kInternalErrorText);
+    }
+    return routed;
+}
+
+} // namespace vantrell::server

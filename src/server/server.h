@@ -1,0 +1,68 @@
+#pragma once
+
+// Accepts connections and gives each its session; runs the io threads; stops
+// gracefully on request or on SIGINT/SIGTERM.
+
+#include "server/handlers.h"
+#include "server/session.h"
+
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
+#include <asio/signal_set.hpp>
+#include <asio/steady_timer.hpp>
+#include <asio/strand.hpp>
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace vantrell::server {
+
+class Server
+{
+public:
+    // A stop gives the sessions this long to finish before they are cut off.
+    static constexpr std::chrono::seconds kStopTimeout{5};
+
+    Server(Config config, Storage &storage, HandlerTable handlers);
+    ~Server();
+    Server(const Server &) = delete;
+    Server &operator=(const Server &) = delete;
+
+    // Binds the listen address; throws std::system_error when it cannot.
+    void listen();
+    unsigned short port() const;
+    // SIGINT and SIGTERM start a graceful stop. Call before run().
+    void stopOnSignals();
+    // Runs the io threads (this one among them) until the stop has finished.
+    void run();
+    // Stop accepting, let requests in flight finish, send each connection a LEN 0
+    // frame and close it. Safe from any thread; run() returns when all is done.
+    void stop();
+
+    std::size_t sessionCount() const;
+    const Config &config() const { return m_config; }
+
+private:
+    void startAccepting();
+    void onSessionClosed(std::uint64_t id);
+    void stopOnStrand();
+
+    Config m_config;
+    HandlerTable m_handlers;
+    SessionServices m_services;
+    // Declared before the io_context: sessions it still holds report to them as it goes.
+    mutable std::mutex m_mutex;
+    std::map<std::uint64_t, std::weak_ptr<Session>> m_sessions;
+    std::atomic<bool> m_stopping{false};
+    std::atomic<std::uint64_t> m_nextId{0};
+    asio::io_context m_io;
+    asio::strand<asio::io_context::executor_type> m_strand;
+    asio::ip::tcp::acceptor m_acceptor;
+    asio::signal_set m_signals;
+    asio::steady_timer m_stopTimer;
+};
+
+} // namespace vantrell::server

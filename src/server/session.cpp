@@ -1,0 +1,258 @@
+#include "server/session.h"
+
+#include "protocol/gbk.h"
+#include "server/log.h"
+#include "server/router.h"
+
+#include <asio/co_spawn.hpp>
+#include <asio/detached.hpp>
+#include <asio/experimental/as_tuple.hpp>
+#include <asio/post.hpp>
+#include <asio/use_awaitable.hpp>
+#include <asio/write.hpp>
+
+#include <array>
+#include <cstring>
+#include <vector>
+
+namespace vantrell::server {
+
+namespace {
+
+constexpr auto kUseTuple = asio::experimental::as_tuple(asio::use_awaitable);
+constexpr int kIdlePeriods = 3;
+// After our LEN 0 the peer gets this long to close its side before we cut it off.
+constexpr auto kCloseGrace = std::chrono::seconds(2);
+
+std::uint32_t readLe32(const unsigned char *p)
+{
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+} // namespace
+
+Session::Session(asio::ip::tcp::socket socket, std::uint64_t id, const SessionServices &services,
+                 ClosedCallback onClosed)
+    : m_socket(std::move(socket)), m_wake(m_socket.get_executor()), m_watch(m_socket.get_executor()),
+      m_id(id), m_services(services), m_onClosed(std::move(onClosed)), m_decoder(services.config.maxFrameSize)
+{}
+
+Session::~Session()
+{
+    if (m_onClosed)
+        m_onClosed(m_id);
+}
+
+void Session::start()
+{
+    logEvent(LogLevel::Info, "connected", m_id);
+    m_lastActivity = Clock::now();
+    m_nextProbe = m_lastActivity + m_services.config.heartbeatPeriod;
+    auto self = shared_from_this();
+    const auto executor = m_socket.get_executor();
+    asio::co_spawn(
+        executor, [self] { return self->readLoop(); }, asio::detached);
+    asio::co_spawn(
+        executor, [self] { return self->writeLoop(); }, asio::detached);
+    asio::co_spawn(
+        executor, [self] { return self->watchdog(); }, asio::detached);
+}
+
+void Session::stop()
+{
+    asio::post(m_socket.get_executor(), [self = shared_from_this()] { self->beginClose("server stopping"); });
+}
+
+void Session::kill()
+{
+    asio::post(m_socket.get_executor(), [self = shared_from_this()] { self->abort("stop took too long"); });
+}
+
+asio::awaitable<void> Session::readLoop()
+{
+    std::array<char, 16384> buffer;
+    std::vector<protocol::DecodedEvent> events;
+    while (!m_closed) {
+        const auto [ec, n] = co_await m_socket.async_read_some(asio::buffer(buffer), kUseTuple);
+        if (ec) {
+            abort(ec == asio::error::eof ? "peer closed" : "read failed");
+            co_return;
+        }
+        if (m_closing)
+            continue; // waiting for the peer to close after our LEN 0
+        m_lastActivity = Clock::now();
+        const std::string_view bytes(buffer.data(), n);
+        if (!checkChunkHeaders(bytes)) {
+            abort("bad chunk header");
+            co_return;
+        }
+        events.clear();
+        const auto status = m_decoder.feed(bytes, events);
+        for (const auto &event : events) {
+            if (event.kind == protocol::DecodedEvent::Kind::ConnectionLost) {
+                abort("client closed");
+                co_return;
+            }
+            handlePayload(event.payload);
+            if (m_closed || m_closing)
+                break;
+        }
+        if (status == protocol::FrameDecoder::Status::ConnectionLost) {
+            abort("bad frame");
+            co_return;
+        }
+    }
+}
+
+bool Session::checkChunkHeaders(std::string_view bytes)
+{
+    const std::size_t maxFrame = m_services.config.maxFrameSize;
+    while (!bytes.empty()) {
+        if (m_pieceLeft > 0) {
+            const std::size_t take = std::min(m_pieceLeft, bytes.size());
+            m_pieceLeft -= take;
+            bytes.remove_prefix(take);
+            continue;
+        }
+        const std::size_t take = std::min(protocol::kChunkHeaderSize - m_headerFill, bytes.size());
+        std::memcpy(m_header + m_headerFill, bytes.data(), take);
+        m_headerFill += take;
+        bytes.remove_prefix(take);
+        if (m_headerFill < protocol::kChunkHeaderSize)
+            return std::memcmp(m_header, "EMSG", std::min<std::size_t>(m_headerFill, 4)) == 0;
+        m_headerFill = 0;
+        const std::uint32_t total = readLe32(m_header + 8);
+        const std::uint32_t piece = readLe32(m_header + 16);
+        if (std::memcmp(m_header, "EMSG", 4) != 0 || piece == 0 || piece > protocol::kMaxPieceSize ||
+            piece > total || (maxFrame != 0 && total > maxFrame))
+            return false;
+        m_pieceLeft = piece;
+    }
+    return true;
+}
+
+void Session::handlePayload(std::string_view payload)
+{
+    const Routed routed =
+        routeRequest(payload, m_state, m_services.storage, m_services.config, m_services.handlers);
+    if (routed.failed) {
+        logEvent(LogLevel::Error, "handler failed", m_id, routed.name, routed.detail);
+    } else if (!routed.refusal.empty()) {
+        logEvent(LogLevel::Warn, "refused", m_id, routed.name, routed.refusal);
+    }
+    for (const std::string &reply : routed.replies)
+        send(reply);
+}
+
+void Session::send(std::string_view payload)
+{
+    std::string wire;
+    m_encoder.encodeTo(payload, wire);
+    if (!wire.empty())
+        enqueue(std::move(wire));
+}
+
+void Session::enqueue(std::string wire)
+{
+    if (m_closing || m_closed)
+        return;
+    m_queuedBytes += wire.size();
+    m_queue.push_back(std::move(wire));
+    if (m_queuedBytes > kMaxQueuedBytes) {
+        abort("peer not reading");
+        return;
+    }
+    m_wake.cancel();
+}
+
+asio::awaitable<void> Session::writeLoop()
+{
+    std::vector<std::string> batch;
+    std::vector<asio::const_buffer> buffers;
+    for (;;) {
+        while (m_queue.empty() && !m_closed) {
+            if (m_closing) {
+                // Everything, the LEN 0 frame last, is out: half-close and let the peer finish.
+                asio::error_code ignored;
+                m_socket.shutdown(asio::ip::tcp::socket::shutdown_send, ignored);
+                co_return;
+            }
+            m_wake.expires_at(Clock::time_point::max());
+            co_await m_wake.async_wait(kUseTuple);
+        }
+        if (m_closed)
+            co_return;
+        batch.clear();
+        buffers.clear();
+        while (!m_queue.empty() && batch.size() < 64) {
+            batch.push_back(std::move(m_queue.front()));
+            m_queue.pop_front();
+        }
+        std::size_t bytes = 0;
+        for (const std::string &wire : batch) {
+            buffers.emplace_back(asio::buffer(wire));
+            bytes += wire.size();
+        }
+        const auto [ec, n] = co_await asio::async_write(m_socket, buffers, kUseTuple);
+        m_queuedBytes -= bytes;
+        if (ec) {
+            abort("write failed");
+            co_return;
+        }
+    }
+}
+
+asio::awaitable<void> Session::watchdog()
+{
+    const auto period = m_services.config.heartbeatPeriod;
+    static const std::string probe = protocol::gbk("心跳包|");
+    while (!m_closed) {
+        const auto idleDeadline = m_lastActivity + kIdlePeriods * period;
+        m_watch.expires_at(m_closing ? m_closeDeadline : std::min(idleDeadline, m_nextProbe));
+        co_await m_watch.async_wait(kUseTuple);
+        if (m_closed)
+            co_return;
+        const auto now = Clock::now();
+        if (m_closing) {
+            if (now >= m_closeDeadline)
+                abort("peer did not close");
+            continue;
+        }
+        if (now >= m_lastActivity + kIdlePeriods * period) {
+            beginClose("idle");
+        } else if (now >= m_nextProbe) {
+            send(probe);
+            m_nextProbe = now + period;
+        }
+    }
+}
+
+void Session::beginClose(std::string_view reason)
+{
+    if (m_closing || m_closed)
+        return;
+    logEvent(LogLevel::Info, "closing", m_id, {}, reason);
+    std::string wire = m_encoder.encodeClose();
+    m_queuedBytes += wire.size();
+    m_queue.push_back(std::move(wire));
+    m_closing = true;
+    m_closeDeadline = Clock::now() + kCloseGrace;
+    m_wake.cancel();
+    m_watch.cancel();
+}
+
+void Session::abort(std::string_view reason)
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    logEvent(LogLevel::Info, "disconnected", m_id, {}, reason);
+    asio::error_code ignored;
+    m_socket.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+    m_socket.close(ignored);
+    m_wake.cancel();
+    m_watch.cancel();
+}
+
+} // namespace vantrell::server

@@ -1,0 +1,95 @@
+#pragma once
+
+// One client connection: a reader that decodes frames and runs each request to its
+// replies, a writer that drains a bounded queue of framed bytes, and a watchdog for
+// the heartbeat and idle connections. All three run as coroutines on the session's
+// strand, so the session's state needs no lock.
+
+#include "protocol/frame.h"
+#include "server/handlers.h"
+
+#include <asio/awaitable.hpp>
+#include <asio/ip/tcp.hpp>
+#include <asio/steady_timer.hpp>
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace vantrell::server {
+
+struct SessionServices
+{
+    const Config &config;
+    Storage &storage;
+    const HandlerTable &handlers;
+};
+
+class Session final : public std::enable_shared_from_this<Session>
+{
+public:
+    // A peer that stops reading is cut off once this much is waiting for it.
+    static constexpr std::size_t kMaxQueuedBytes = 4 * 1024 * 1024;
+
+    using ClosedCallback = std::function<void(std::uint64_t id)>;
+
+    // `socket` must run on a strand of its own.
+    Session(asio::ip::tcp::socket socket, std::uint64_t id, const SessionServices &services,
+            ClosedCallback onClosed);
+    ~Session();
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    void start();
+    // Graceful: the request being handled finishes, then a LEN 0 frame, then close.
+    // Safe from any thread.
+    void stop();
+    // Immediate close, for a stop that takes too long. Safe from any thread.
+    void kill();
+
+    std::uint64_t id() const { return m_id; }
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    asio::awaitable<void> readLoop();
+    asio::awaitable<void> writeLoop();
+    asio::awaitable<void> watchdog();
+
+    bool checkChunkHeaders(std::string_view bytes);
+    void handlePayload(std::string_view payload);
+    void send(std::string_view payload);
+    void enqueue(std::string wire);
+    void beginClose(std::string_view reason);
+    void abort(std::string_view reason);
+
+    asio::ip::tcp::socket m_socket;
+    asio::steady_timer m_wake;  // wakes the writer
+    asio::steady_timer m_watch; // heartbeat, idle and closing deadlines
+    std::uint64_t m_id;
+    SessionServices m_services;
+    ClosedCallback m_onClosed;
+    SessionState m_state;
+
+    protocol::FrameEncoder m_encoder;
+    protocol::FrameDecoder m_decoder;
+    // Chunk boundaries are followed here as well, because the server refuses a bad
+    // chunk header wherever it stands, where a client would resynchronise.
+    std::size_t m_headerFill = 0;
+    unsigned char m_header[protocol::kChunkHeaderSize] = {};
+    std::size_t m_pieceLeft = 0;
+
+    std::deque<std::string> m_queue;
+    std::size_t m_queuedBytes = 0; // queued plus being written
+    Clock::time_point m_lastActivity;
+    Clock::time_point m_nextProbe;
+    Clock::time_point m_closeDeadline;
+    bool m_closing = false; // LEN 0 queued: nothing more is sent or handled
+    bool m_closed = false;  // socket closed
+};
+
+} // namespace vantrell::server
