@@ -1,5 +1,7 @@
 #include "client/net/request.h"
 
+#include "client/core/appstate.h"
+#include "client/core/messagebox.h"
 #include "client/core/text.h"
 
 namespace vantrell::client {
@@ -33,6 +35,18 @@ QString keywordValue(const QString &boxText)
     if (boxText == QStringLiteral("请输入关键词"))
         return {};
     return trimSpaces(boxText);
+}
+
+bool screenTexts(QWidget *parent, const QStringList &texts)
+{
+    for (const QString &text : texts) {
+        if (!protocol::isClean(toGbkString(text))) {
+            messageBoxes().show(parent, QStringLiteral("提交失败,不能包含特殊符号! "), StyleError,
+                                appState().appTitle);
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace vantrell::client

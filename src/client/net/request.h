@@ -6,6 +6,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+
+class QWidget;
 
 namespace vantrell::client {
 
@@ -23,5 +26,9 @@ private:
 
 // The keyword of a search box: empty while it shows the placeholder, else trimmed.
 QString keywordValue(const QString &boxText);
+
+// The screen over typed values: false, after the error box "提交失败,不能包含特殊符号! "
+// (caption: the application title), when any of them holds "[", "]", "|" or "," in GBK.
+bool screenTexts(QWidget *parent, const QStringList &texts);
 
 } // namespace vantrell::client

@@ -1,0 +1,105 @@
+#include "client/ui/account/registrationwindow.h"
+
+#include "client/core/appstate.h"
+#include "client/core/gbklimit.h"
+#include "client/core/messagebox.h"
+#include "client/core/text.h"
+#include "client/core/windowdrag.h"
+#include "client/core/windowregistry.h"
+#include "client/net/request.h"
+#include "client/net/serverlink.h"
+#include "protocol/md5.h"
+#include "ui_registrationwindow.h"
+
+namespace vantrell::client {
+
+RegistrationWindow::RegistrationWindow(QWidget *parent) : QDialog(parent), m_ui(new Ui::RegistrationWindow)
+{
+    m_ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setAttribute(Qt::WA_StyledBackground);
+    m_ui->区域_标题栏->setAttribute(Qt::WA_StyledBackground);
+    new WindowDragger(this);
+
+    limitGbkBytes(m_ui->编辑框_用户名, 20);
+    limitGbkBytes(m_ui->编辑框_密码, 20);
+    limitGbkBytes(m_ui->编辑框_重复密码, 20);
+    limitGbkBytes(m_ui->编辑框_手机号, 11);
+    limitGbkBytes(m_ui->编辑框_公司, 25);
+
+    connect(m_ui->按钮2, &QPushButton::clicked, this, &RegistrationWindow::submit);
+    connect(m_ui->按钮1, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_ui->图形按钮_关闭, &QPushButton::clicked, this, &QDialog::reject);
+
+    WindowRegistry::set(WindowId::Registration, this);
+}
+
+RegistrationWindow::~RegistrationWindow()
+{
+    if (WindowRegistry::get(WindowId::Registration) == this)
+        WindowRegistry::set(WindowId::Registration, nullptr);
+    delete m_ui;
+}
+
+bool RegistrationWindow::refuse(const QString &message, QWidget *focus)
+{
+    inform(this, message, windowTitle());
+    focus->setFocus();
+    if (auto *edit = qobject_cast<QLineEdit *>(focus))
+        edit->end(false);
+    return false;
+}
+
+void RegistrationWindow::submit()
+{
+    if (!m_ui->按钮2->isEnabled())
+        return;
+    const QString userName = m_ui->编辑框_用户名->text();
+    const QString password = m_ui->编辑框_密码->text();
+    const QString phone = m_ui->编辑框_手机号->text();
+    const QString company = m_ui->编辑框_公司->text();
+    const int type = m_ui->组合框_类型->currentIndex();
+
+    if (gbkLength(userName) < 4) {
+        refuse(QStringLiteral("用户名长度必须超过4个字符!"), m_ui->编辑框_用户名);
+        return;
+    }
+    if (gbkLength(password) < 4) {
+        refuse(QStringLiteral("密码长度必须超过4个字符!"), m_ui->编辑框_密码);
+        return;
+    }
+    if (m_ui->编辑框_重复密码->text() != password) {
+        refuse(QStringLiteral("两次密码输入不一致,请重新输入!"), m_ui->编辑框_重复密码);
+        return;
+    }
+    if (gbkLength(company) < 8) {
+        refuse(QStringLiteral("公司名称长度必须超过8个字符,公司名称一旦设置无法更改,请认真填写。"),
+               m_ui->编辑框_公司);
+        return;
+    }
+    if (type <= 0) {
+        refuse(QStringLiteral("请选择商家类型!"), m_ui->组合框_类型);
+        return;
+    }
+    if (!screenTexts(this, {userName, password, phone, company}))
+        return;
+
+    m_ui->按钮2->setEnabled(false);
+    ServerLink &link = ServerLink::instance();
+    link.connectAndAnnounce();
+    if (appState().connected) {
+        link.sendRequest(
+            QStringLiteral("登陆系统_注册账号"),
+            RequestFields()
+                .add(QStringLiteral("用户名"), userName)
+                .add(QStringLiteral("密码"), QString::fromStdString(protocol::md5Hex(toGbkString(password))))
+                .add(QStringLiteral("手机号"), phone)
+                .add(QStringLiteral("公司"), company)
+                .add(QStringLiteral("类型"), type)
+                .bytes());
+    }
+    m_ui->按钮2->setEnabled(true);
+}
+
+} // namespace vantrell::client
