@@ -220,7 +220,8 @@ TEST(Payload, SplitsAtTheFirstBar)
     EXPECT_EQ(split.name, "登陆系统_用户登陆");
     EXPECT_EQ(split.fields, "用户名[abc]");
 
-    split = splitPayload(makePayload("心跳包", ""));
+    const std::string heartbeat = makePayload("心跳包", "");
+    split = splitPayload(heartbeat);
     EXPECT_EQ(split.name, "心跳包");
     EXPECT_EQ(split.fields, "");
 
