@@ -26,6 +26,8 @@ public:
             m_view = m_large;
         }
     }
+    KeyPattern(const KeyPattern &) = delete;
+    KeyPattern &operator=(const KeyPattern &) = delete;
     std::string_view view() const { return m_view; }
 
 private:
@@ -35,9 +37,9 @@ private:
 };
 
 // The lookup as the reader defines it: split text + "[" + key + "[" + key + "[" at
-// key + "[", take the second piece and cut it at its first "]". `head` is a tail end
-// of the text that holds its first key + "[" (or the whole text); the fast path in
-// valueOf only comes here when the value is not closed inside the text.
+// key + "[", take the second piece and cut it at its first "]". `head` is the end part
+// of the text from where the first match can start; valueOf only comes here when the
+// value is not closed inside the text, so the appended tail decides the result.
 std::string joinedLookup(std::string_view head, std::string_view key, std::string_view pattern)
 {
     std::string joined;
