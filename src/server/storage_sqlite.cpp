@@ -379,13 +379,15 @@ Dashboard SqliteStorage::dashboard(std::int64_t accountId, bool supplierSide, co
     sql << "SELECT COUNT(*)" + mine + " AND o.state = 0", soci::use(me), soci::into(figures.pendingCount);
     sql << "SELECT COUNT(*)" + mine + " AND o.state = 1", soci::use(me), soci::into(figures.shippedCount);
     const std::string dayFigures = "SELECT COALESCE(SUM(o.total_fen), 0), COALESCE(SUM(o.pieces), 0)" + mine +
-                                   " AND o.state <> 3 AND o.created_at LIKE :day";
-    const std::string todayPattern = today + "%";
-    const std::string yesterdayPattern = yesterday + "%";
-    sql << dayFigures, soci::use(me), soci::use(todayPattern), soci::into(figures.todayFen),
-        soci::into(figures.todayPieces);
-    sql << dayFigures, soci::use(me), soci::use(yesterdayPattern), soci::into(figures.yesterdayFen),
-        soci::into(figures.yesterdayPieces);
+                                   " AND o.state <> 3 AND o.created_at BETWEEN :first AND :last";
+    const std::string todayFirst = today + " 00:00:00";
+    const std::string todayLast = today + " 23:59:59";
+    const std::string yesterdayFirst = yesterday + " 00:00:00";
+    const std::string yesterdayLast = yesterday + " 23:59:59";
+    sql << dayFigures, soci::use(me), soci::use(todayFirst), soci::use(todayLast),
+        soci::into(figures.todayFen), soci::into(figures.todayPieces);
+    sql << dayFigures, soci::use(me), soci::use(yesterdayFirst), soci::use(yesterdayLast),
+        soci::into(figures.yesterdayFen), soci::into(figures.yesterdayPieces);
     const std::string settled =
         "EXISTS (SELECT 1 FROM statements s WHERE s.id = o.statement_id AND s.state = 2)";
     sql << "SELECT COALESCE(SUM(o.total_fen), 0)" + mine + " AND o.state IN (1, 2) AND NOT " + settled,
