@@ -84,7 +84,9 @@ Replies registerAccount(Context &context, std::string_view text)
     if (!phone)
         return refuse("手机号不能包含特殊符号!");
     const long long phoneLength = protocol::gbkLength(*phone);
-    if (phoneLength < 0 || phoneLength > 11)
+    if (phoneLength < 0)
+        return refuse("手机号包含无法识别的字符!");
+    if (phoneLength > 11)
         return refuse("手机号不能超过11位!");
 
     const auto company = fields.clean("公司");

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <stdexcept>
 
 namespace vantrell::server {
 
@@ -17,7 +18,8 @@ std::int64_t ensureAccount(Storage &storage, Account account)
     if (const auto existing = storage.accountByName(account.userName))
         return existing->id;
     account.passwordHash = hashPasswordDigest(protocol::md5Hex(kDemoPassword));
-    storage.createAccount(account);
+    if (storage.createAccount(account) != CreateAccountResult::Created)
+        throw std::runtime_error("demo data: the company " + account.company + " belongs to another account");
     return storage.accountByName(account.userName)->id;
 }
 

@@ -1,5 +1,7 @@
 #include "server/storage_sqlite.h"
 
+#include "server/clock.h"
+
 #include <soci/connection-pool.h>
 #include <soci/soci.h>
 #include <soci/sqlite3/soci-sqlite3.h>
@@ -130,9 +132,10 @@ void SqliteStorage::migrate()
             for (const char *statement : migration.statements)
                 sql << expandDialect(statement);
             const std::string name = migration.name;
+            const std::string appliedAt = isoTime(now());
             sql << "INSERT INTO schema_version (version, name, applied_at)"
-                   " VALUES (:v, :n, datetime('now', 'localtime'))",
-                soci::use(migration.version), soci::use(name);
+                   " VALUES (:v, :n, :at)",
+                soci::use(migration.version), soci::use(name), soci::use(appliedAt);
         }
         transaction.commit();
     }
