@@ -1,0 +1,32 @@
+#pragma once
+
+// Changing the password: the old one, the new one twice. On success the user logs in
+// again with the new password.
+
+#include "client/ui/common/framedwindow.h"
+
+class QLineEdit;
+class QPushButton;
+
+namespace vantrell::client {
+
+class ChangePassword final : public FramedWindow
+{
+    Q_OBJECT
+public:
+    explicit ChangePassword(QWidget *mainWindow);
+    ~ChangePassword() override;
+
+    void submit();
+
+private:
+    QLineEdit *m_old = nullptr;
+    QLineEdit *m_new = nullptr;
+    QLineEdit *m_repeat = nullptr;
+};
+
+// Reply 密码修改成功: the box, then the connection is dropped and the program returns
+// to the login window.
+void logoutAfterPasswordChange();
+
+} // namespace vantrell::client

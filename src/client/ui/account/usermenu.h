@@ -1,0 +1,41 @@
+#pragma once
+
+// The small menu that hangs below the user button of the main window: the user name
+// and the account actions. It closes itself when it loses the focus.
+
+#include <QUrl>
+#include <QWidget>
+#include <functional>
+
+class QLabel;
+
+namespace vantrell::client {
+
+class UserMenu final : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit UserMenu(QWidget *mainWindow);
+    ~UserMenu() override;
+
+    // True right after the menu closed itself on losing the focus, so that the click
+    // on the user button that took the focus does not open it again.
+    static bool closedJustNow();
+
+protected:
+    bool event(QEvent *event) override;
+
+private:
+    void openPersonalCentre();
+    void openChangePassword();
+    void requestPage(const QString &request);
+
+    QLabel *m_userName = nullptr;
+    bool m_wasActive = false;
+};
+
+// Hands a web address to the system (default browser); tests replace it.
+void openAddress(const QString &address);
+void setAddressOpener(std::function<void(const QUrl &)> opener); // empty restores the real one
+
+} // namespace vantrell::client

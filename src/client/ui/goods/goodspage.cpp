@@ -1,0 +1,118 @@
+#include "client/ui/goods/goodspage.h"
+
+#include "client/net/request.h"
+#include "client/net/serverlink.h"
+#include "client/ui/common/clickguard.h"
+#include "client/ui/common/inputrules.h"
+#include "client/ui/common/listfiller.h"
+#include "client/ui/common/pagecontrols.h"
+#include "client/ui/common/pagedlist.h"
+#include "client/ui/common/stateicons.h"
+#include "client/ui/orders/orderpage.h"
+
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace vantrell::client {
+
+void setGoodsDesignColumns(QTreeWidget *list)
+{
+    setDesignColumns(list, {{QStringLiteral("ID"), 0, 0},
+                            {QStringLiteral("商品编码"), 80},
+                            {QStringLiteral("商品分类"), 85},
+                            {QStringLiteral("商品名称"), 100},
+                            {QStringLiteral("商品规格"), 80},
+                            {QStringLiteral("商品单价"), 80},
+                            {QStringLiteral("商品重量"), 85},
+                            {QStringLiteral("商品库存"), 80}});
+}
+
+void setGoodsStatusIcons(QTreeWidget *list)
+{
+    static const QList<QIcon> icons{dotIcon(QColor(0x16, 0xa3, 0x4a)), dotIcon(QColor(0x94, 0xa3, 0xb8))};
+    setStateIcons(list, 1, {QStringLiteral("正常"), QStringLiteral("下架")}, icons);
+}
+
+GoodsPage::GoodsPage(QWidget *parent) : QWidget(parent)
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(13, 12, 13, 8);
+    layout->setSpacing(8);
+
+    auto *tools = new QHBoxLayout;
+    tools->setSpacing(8);
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("高级选择夹_商品管理"));
+    makeSubTabs(m_tabs, {QStringLiteral("在售商品"), QStringLiteral("下架商品")});
+    tools->addWidget(m_tabs);
+    tools->addStretch(1);
+    const SearchControls search = makeSearch(this, tools, QStringLiteral("编辑框_商品管理_搜索"),
+                                             QStringLiteral("超级按钮_商品管理_搜索"));
+    m_keyword = search.box;
+    m_search = search.button;
+    layout->addLayout(tools);
+
+    auto *actions = new QHBoxLayout;
+    actions->setSpacing(8);
+    actions->addWidget(
+        makeButton(this, QStringLiteral("超级按钮_商品管理_新增"), QStringLiteral("新增"), true));
+    actions->addWidget(makeButton(this, QStringLiteral("超级按钮_商品管理_编辑"), QStringLiteral("编辑")));
+    m_shelf = makeButton(this, QStringLiteral("超级按钮_商品管理_下架上架"), QStringLiteral("下架"));
+    actions->addWidget(m_shelf);
+    actions->addWidget(makeButton(this, QStringLiteral("超级按钮_商品管理_授权"), QStringLiteral("运费")));
+    actions->addStretch(1);
+    layout->addLayout(actions);
+
+    m_list = new QTreeWidget(this);
+    m_list->setObjectName(QStringLiteral("超级列表框_商品"));
+    makeReportList(m_list);
+    layout->addWidget(m_list, 1);
+
+    const PagerControls pager = makePager(this, QStringLiteral("商品"));
+    layout->addLayout(pager.row);
+    m_pager = new PagedList(m_list, pager.label, pager.box, pager.previous, pager.next,
+                            [this](const QString &page) { refresh(page); });
+    setGoodsDesignColumns(m_list);
+
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this](int index) {
+        m_shelf->setText(index == 1 ? QStringLiteral("上架") : QStringLiteral("下架"));
+        refresh(QStringLiteral("1"));
+    });
+    connect(m_search, &QPushButton::clicked, this, [this] {
+        refresh(QStringLiteral("1"));
+        clickGuard({m_search});
+    });
+    connect(m_keyword, &QLineEdit::returnPressed, this, [this] {
+        refresh(QStringLiteral("1"));
+        clickGuard({m_keyword});
+    });
+}
+
+void GoodsPage::refresh(const QString &page)
+{
+    if (!screenTyped({m_keyword->text()}))
+        return;
+    RequestFields fields;
+    fields.add(QStringLiteral("关键词"), keywordValue(m_keyword->text()))
+        .add(QStringLiteral("查询页数"), pageParam(page))
+        .add(QStringLiteral("商品状态"), static_cast<long long>(m_tabs->currentIndex() + 1));
+    ServerLink::instance().sendRequest(QStringLiteral("基础通讯_供应商查询商品列表"), fields.bytes());
+}
+
+void GoodsPage::fill(std::string_view gbkText)
+{
+    m_pager->fill(gbkText);
+    setGoodsStatusIcons(m_list);
+}
+
+void GoodsPage::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    restretchColumns(m_list);
+}
+
+} // namespace vantrell::client

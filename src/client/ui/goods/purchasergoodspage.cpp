@@ -1,0 +1,120 @@
+#include "client/ui/goods/purchasergoodspage.h"
+
+#include "client/net/request.h"
+#include "client/net/serverlink.h"
+#include "client/ui/common/clickguard.h"
+#include "client/ui/common/inputrules.h"
+#include "client/ui/common/listfiller.h"
+#include "client/ui/common/pagecontrols.h"
+#include "client/ui/common/pagedlist.h"
+#include "client/ui/goods/goodspage.h"
+#include "client/ui/orders/orderpage.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace vantrell::client {
+
+namespace {
+const QString kNoSupplier = QStringLiteral("请选择供应商...");
+}
+
+PurchaserGoodsPage::PurchaserGoodsPage(QWidget *parent) : QWidget(parent)
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(13, 12, 13, 8);
+    layout->setSpacing(8);
+
+    auto *tools = new QHBoxLayout;
+    tools->setSpacing(8);
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("高级选择夹_商品管理1"));
+    makeSubTabs(m_tabs, {QStringLiteral("在售商品"), QStringLiteral("下架商品")});
+    tools->addWidget(m_tabs);
+    tools->addStretch(1);
+    const SearchControls search = makeSearch(this, tools, QStringLiteral("编辑框_商品管理_搜索1"),
+                                             QStringLiteral("超级按钮_商品管理_搜索1"));
+    m_keyword = search.box;
+    m_search = search.button;
+    layout->addLayout(tools);
+
+    auto *actions = new QHBoxLayout;
+    actions->setSpacing(8);
+    auto *selector = new QFrame(this);
+    selector->setObjectName(QStringLiteral("外形框_商品管理_供应商列表"));
+    selector->setProperty("role", QStringLiteral("selector"));
+    auto *selectorRow = new QHBoxLayout(selector);
+    selectorRow->setContentsMargins(8, 0, 0, 0);
+    selectorRow->setSpacing(0);
+    m_supplierLabel = new QLabel(kNoSupplier, selector);
+    m_supplierLabel->setObjectName(QStringLiteral("透明标签_供应商列表"));
+    m_supplierLabel->setMinimumWidth(150);
+    auto *arrow = makeButton(selector, QStringLiteral("超级按钮_供应商列表_搜索"), QStringLiteral("▾"));
+    arrow->setProperty("role", QStringLiteral("arrow"));
+    selectorRow->addWidget(m_supplierLabel, 1);
+    selectorRow->addWidget(arrow);
+    actions->addWidget(selector);
+    actions->addStretch(1);
+    actions->addWidget(makeButton(this, QStringLiteral("超级按钮_查看商品"), QStringLiteral("查看"), true));
+    layout->addLayout(actions);
+
+    m_list = new QTreeWidget(this);
+    m_list->setObjectName(QStringLiteral("超级列表框_商品2"));
+    makeReportList(m_list);
+    layout->addWidget(m_list, 1);
+
+    const PagerControls pager = makePager(this, QStringLiteral("商品"), QStringLiteral("1"));
+    layout->addLayout(pager.row);
+    m_pager = new PagedList(m_list, pager.label, pager.box, pager.previous, pager.next,
+                            [this](const QString &) { refresh(); });
+    setGoodsDesignColumns(m_list);
+
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this] { refresh(); });
+    connect(m_search, &QPushButton::clicked, this, [this] {
+        refresh();
+        clickGuard({m_search});
+    });
+    connect(m_keyword, &QLineEdit::returnPressed, this, [this] {
+        refresh();
+        clickGuard({m_keyword});
+    });
+}
+
+void PurchaserGoodsPage::refresh()
+{
+    if (!screenTyped({m_keyword->text()}))
+        return;
+    RequestFields fields;
+    fields.add(QStringLiteral("供应商ID"), static_cast<long long>(m_supplier))
+        .add(QStringLiteral("关键词"), keywordValue(m_keyword->text()))
+        .add(QStringLiteral("查询页数"), pageParam(m_pager->pageText()))
+        .add(QStringLiteral("商品状态"), static_cast<long long>(m_tabs->currentIndex() + 1));
+    ServerLink::instance().sendRequest(QStringLiteral("基础通讯_采购商查询商品列表"), fields.bytes());
+}
+
+void PurchaserGoodsPage::chooseSupplier(int supplierId, const QString &company)
+{
+    m_supplier = supplierId;
+    m_supplierLabel->setText(company.isEmpty() ? kNoSupplier : company);
+    refresh();
+}
+
+void PurchaserGoodsPage::fill(std::string_view gbkText)
+{
+    m_pager->fill(gbkText);
+    setGoodsStatusIcons(m_list);
+}
+
+void PurchaserGoodsPage::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    restretchColumns(m_list);
+}
+
+} // namespace vantrell::client
