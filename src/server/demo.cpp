@@ -54,7 +54,7 @@ void seedDemo(Storage &storage)
     Account supplier;
     supplier.userName = "supplier";
     supplier.phone = "13800571234";
-    supplier.company = "杭州青禾食品供应链有限公司";
+    supplier.company = "杭州青禾食品供应链公司";
     supplier.type = kAccountSupplier;
     supplier.contact = "陈青禾";
     supplier.email = "sales@qinghe-food.cn";
@@ -115,7 +115,7 @@ void seedDemo(Storage &storage)
         order.state = plan.state;
         order.freightFen = plan.freightFen;
         order.address = buyer.address;
-        order.message = "请工作日上午送货,谢谢!";
+        order.message = "请工作日上午送货，谢谢！";
         order.lines = plan.lines;
         if (plan.state == kOrderShipped || plan.state == kOrderCancelling) {
             order.shipMethod = 1;

@@ -1,6 +1,7 @@
 // One merchant's first minutes over a real connection: register, log in, open the
 // personal centre, look at the order page; and the demo data as --demo seeds it.
 
+#include "protocol/gbk.h"
 #include "server/storage.h"
 #include "support/server/launcher.h"
 #include "support/server/testclient.h"
@@ -62,6 +63,16 @@ TEST(AccountsNetworkTest, DemoMerchantsSeeTheirOrdersAndFigures)
     InProcessServer server;
     server::seedDemo(server.storage());
     server::seedDemo(server.storage()); // a second run adds nothing
+    // The demo merchants obey the rules that registration and the personal centre enforce.
+    for (const char *user : {"supplier", "buyer"}) {
+        const auto account = server.storage().accountByName(user);
+        ASSERT_TRUE(account) << user;
+        EXPECT_LE(protocol::gbkLength(account->company), 25) << user;
+        EXPECT_GE(protocol::gbkLength(account->contact), 4) << user;
+        EXPECT_EQ(account->phone.size(), 11u) << user;
+        EXPECT_LE(protocol::gbkLength(account->address), 95) << user;
+        EXPECT_LE(protocol::gbkLength(account->email), 40) << user;
+    }
 
     TestClient supplier;
     ASSERT_TRUE(supplier.connect(server.port()));
