@@ -1,0 +1,115 @@
+#include "clienttestenv.h"
+
+#include "client/core/program.h"
+#include "client/core/shortcut.h"
+#include "client/core/text.h"
+#include "client/core/userdata.h"
+#include "client/net/serverlink.h"
+#include "client/net/services.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEvent>
+#include <QFile>
+#include <QTest>
+
+namespace vantrell::test {
+
+TempUserData::TempUserData()
+{
+    QDir(m_dir.path()).mkpath(QStringLiteral("desktop"));
+    QDir(m_dir.path()).mkpath(QStringLiteral("run"));
+    client::UserData::setPathForTesting(filePath());
+    client::DesktopShortcut::setDesktopForTesting(desktopDir());
+    client::Services::setRunDirectoryForTesting(runDir());
+}
+
+TempUserData::~TempUserData()
+{
+    client::UserData::setPathForTesting({});
+    client::DesktopShortcut::setDesktopForTesting({});
+    client::Services::setRunDirectoryForTesting({});
+}
+
+QString TempUserData::filePath() const
+{
+    return m_dir.path() + QStringLiteral("/用户数据.txt");
+}
+
+QString TempUserData::desktopDir() const
+{
+    return m_dir.path() + QStringLiteral("/desktop");
+}
+
+QString TempUserData::runDir() const
+{
+    return m_dir.path() + QStringLiteral("/run");
+}
+
+QByteArray TempUserData::fileBytes() const
+{
+    QFile file(filePath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void TempUserData::setFileBytes(const QByteArray &bytes) const
+{
+    QFile file(filePath());
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(bytes);
+}
+
+ProgramEndRecorder::ProgramEndRecorder()
+{
+    client::setProgramEnder([this](int code) { m_codes.append(code); });
+}
+
+ProgramEndRecorder::~ProgramEndRecorder()
+{
+    client::setProgramEnder({});
+}
+
+RequestRecorder::RequestRecorder(bool replace)
+{
+    client::ServerLink::instance().setRequestTap(
+        [this](const QByteArray &payload) { m_payloads.append(payload); }, replace);
+}
+
+RequestRecorder::~RequestRecorder()
+{
+    client::ServerLink::instance().setRequestTap({}, false);
+}
+
+QStringList RequestRecorder::texts() const
+{
+    QStringList out;
+    for (const QByteArray &payload : m_payloads)
+        out.append(client::fromGbk(payload));
+    return out;
+}
+
+void processPending()
+{
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+}
+
+void typeText(QWidget *widget, const QString &text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80)
+            QTest::keyClick(widget, char(c.unicode()));
+        else
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+std::string gbkPayload(const QString &text)
+{
+    return client::toGbkString(text);
+}
+
+} // namespace vantrell::test
