@@ -1,0 +1,232 @@
+// The login window: remembered account, input rules, Enter key, request, closing.
+
+#include "client/core/appstate.h"
+#include "client/core/text.h"
+#include "client/core/userdata.h"
+#include "client/core/windowregistry.h"
+#include "client/ui/account/exitquestion.h"
+#include "client/ui/account/loginwindow.h"
+#include "protocol/md5.h"
+#include "protocol/scramble.h"
+#include "support/client/clienttestenv.h"
+#include "support/client/fakemessageboxes.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace vantrell;
+using client::LoginWindow;
+using client::UserData;
+
+namespace {
+
+const QString kSection = QStringLiteral("账号信息");
+
+class Login : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        client::appState().appTitle = QStringLiteral("供销通");
+        client::appState().connected = true; // requests go to the recorder, no connect
+        m_window = std::make_unique<LoginWindow>();
+        m_window->setWindowTitle(QStringLiteral("供销通"));
+        m_window->show();
+    }
+    void TearDown() override
+    {
+        m_window.reset();
+        client::appState().connected = false;
+    }
+    QLineEdit *user() const
+    {
+        return test::child<QLineEdit>(m_window.get(), QStringLiteral("编辑框_用户名"));
+    }
+    QLineEdit *password() const
+    {
+        return test::child<QLineEdit>(m_window.get(), QStringLiteral("编辑框_密码"));
+    }
+    QAbstractButton *remember() const
+    {
+        return test::child<QAbstractButton>(m_window.get(), QStringLiteral("图形按钮_记住密码"));
+    }
+    QString storedPassword() const { return UserData::read(kSection, QStringLiteral("密码")); }
+
+    test::TempUserData m_data;
+    test::FakeMessageBoxes m_boxes;
+    test::RequestRecorder m_requests;
+    test::ProgramEndRecorder m_ends;
+    std::unique_ptr<LoginWindow> m_window;
+};
+
+} // namespace
+
+TEST_F(Login, RememberedPasswordIsScrambledFreshlyAndRestoredWithCaretAtTheEnd)
+{
+    EXPECT_EQ(password()->echoMode(), QLineEdit::Password);
+    user()->setText(QStringLiteral("张三"));
+    password()->setText(QStringLiteral("密码abc"));
+    remember()->setChecked(true);
+    m_window->saveAccount();
+    const QString first = storedPassword();
+    m_window->saveAccount();
+    const QString second = storedPassword();
+    EXPECT_NE(first, second);
+    EXPECT_FALSE(first.contains(QStringLiteral("abc")));
+    const QByteArray raw = first.toLatin1();
+    EXPECT_EQ(
+        client::fromGbk(protocol::unscramble(std::string_view(raw.constData(), std::size_t(raw.size())))),
+        QStringLiteral("密码abc"));
+    EXPECT_EQ(UserData::read(kSection, QStringLiteral("存储密码")), QStringLiteral("是"));
+
+    LoginWindow restarted;
+    restarted.loadAccount();
+    auto *restartedPassword = test::child<QLineEdit>(&restarted, QStringLiteral("编辑框_密码"));
+    EXPECT_EQ(test::child<QLineEdit>(&restarted, QStringLiteral("编辑框_用户名"))->text(),
+              QStringLiteral("张三"));
+    EXPECT_EQ(restartedPassword->text(), QStringLiteral("密码abc"));
+    EXPECT_TRUE(test::child<QAbstractButton>(&restarted, QStringLiteral("图形按钮_记住密码"))->isChecked());
+    EXPECT_EQ(restarted.focusWidget(), restartedPassword);
+    EXPECT_EQ(restartedPassword->cursorPosition(), restartedPassword->text().size());
+}
+
+TEST_F(Login, RememberOffKeepsTheOldPasswordItemButNoLongerReadsIt)
+{
+    user()->setText(QStringLiteral("abcd"));
+    password()->setText(QStringLiteral("secret"));
+    remember()->setChecked(true);
+    m_window->saveAccount();
+    const QString kept = storedPassword();
+    remember()->setChecked(false);
+    m_window->saveAccount();
+    EXPECT_EQ(UserData::read(kSection, QStringLiteral("存储密码")), QStringLiteral("否"));
+    EXPECT_EQ(storedPassword(), kept);
+
+    for (const QString &value : {QStringLiteral("否"), QStringLiteral("是的"), QStringLiteral("1")}) {
+        UserData::write(kSection, QStringLiteral("存储密码"), value);
+        LoginWindow restarted;
+        restarted.loadAccount();
+        EXPECT_EQ(test::child<QLineEdit>(&restarted, QStringLiteral("编辑框_密码"))->text(), QString())
+            << value.toStdString();
+        EXPECT_FALSE(
+            test::child<QAbstractButton>(&restarted, QStringLiteral("图形按钮_记住密码"))->isChecked());
+    }
+
+    // No user name stored: the focus starts in the user-name box.
+    UserData::write(kSection, QStringLiteral("用户名"), QString());
+    LoginWindow empty;
+    empty.loadAccount();
+    EXPECT_EQ(empty.focusWidget(), test::child<QLineEdit>(&empty, QStringLiteral("编辑框_用户名")));
+}
+
+TEST_F(Login, EnterInEitherBoxFollowsTheFourCombinations)
+{
+    struct Case
+    {
+        const char *box;
+        const char *userText;
+        const char *passwordText;
+        const char *focusAfter; // "" = unchanged
+        bool sends;
+    };
+    const Case cases[] = {
+        {"编辑框_用户名", "abcd", "pw12", "", true}, {"编辑框_用户名", "abcd", "", "编辑框_密码", false},
+        {"编辑框_用户名", "", "pw12", "", false},    {"编辑框_用户名", "", "", "", false},
+        {"编辑框_密码", "abcd", "pw12", "", true},   {"编辑框_密码", "", "pw12", "编辑框_用户名", false},
+        {"编辑框_密码", "abcd", "", "", false},      {"编辑框_密码", "", "", "", false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.box) + " user=" + c.userText + " password=" + c.passwordText);
+        m_requests.clear();
+        m_boxes.clear();
+        user()->setText(QString::fromUtf8(c.userText));
+        password()->setText(QString::fromUtf8(c.passwordText));
+        auto *box = test::child<QLineEdit>(m_window.get(), QString::fromUtf8(c.box));
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Return);
+        EXPECT_EQ(m_requests.texts().filter(QStringLiteral("登陆系统_用户登陆")).size(), c.sends ? 1 : 0);
+        EXPECT_TRUE(m_boxes.shown().isEmpty());
+        const QString expectedFocus =
+            *c.focusAfter ? QString::fromUtf8(c.focusAfter) : QString::fromUtf8(c.box);
+        ASSERT_TRUE(m_window->focusWidget());
+        EXPECT_EQ(m_window->focusWidget()->objectName(), expectedFocus);
+    }
+}
+
+TEST_F(Login, LoginSendsTheDigestAndStoresTheAttempt)
+{
+    user()->setText(QStringLiteral("张三"));
+    password()->setText(QStringLiteral("密码1"));
+    QTest::mouseClick(test::child<QPushButton>(m_window.get(), QStringLiteral("图形按钮_登录")),
+                      Qt::LeftButton);
+    ASSERT_EQ(m_requests.payloads().size(), 1);
+    const std::string digest = protocol::md5Hex(client::toGbkString(QStringLiteral("密码1")));
+    EXPECT_EQ(m_requests.texts().first(), QStringLiteral("登陆系统_用户登陆|用户名[张三]密码[") +
+                                              QString::fromStdString(digest) + QLatin1Char(']'));
+    EXPECT_EQ(client::appState().currentUserName, QStringLiteral("张三"));
+    EXPECT_EQ(client::appState().currentPassword, QStringLiteral("密码1"));
+    EXPECT_EQ(UserData::read(kSection, QStringLiteral("用户名")), QStringLiteral("张三"));
+    EXPECT_TRUE(test::child<QPushButton>(m_window.get(), QStringLiteral("图形按钮_登录"))->isEnabled());
+}
+
+TEST_F(Login, EmptyOrUnsafeInputIsRefusedWithNothingSent)
+{
+    m_window->startLogin();
+    ASSERT_EQ(m_boxes.shown().size(), 1);
+    EXPECT_EQ(m_boxes.last().text, QStringLiteral("请填写用户名。"));
+    EXPECT_EQ(m_boxes.last().style, 64);
+    EXPECT_EQ(m_boxes.last().caption, QStringLiteral("供销通"));
+    EXPECT_EQ(m_window->focusWidget(), user());
+
+    user()->setText(QStringLiteral("abcd"));
+    m_window->startLogin();
+    EXPECT_EQ(m_boxes.last().text, QStringLiteral("请填写密码。"));
+    EXPECT_EQ(m_window->focusWidget(), password());
+
+    password()->setText(QStringLiteral("a]b"));
+    m_window->startLogin();
+    EXPECT_EQ(m_boxes.last().style, 16);
+    EXPECT_TRUE(m_requests.payloads().isEmpty());
+    EXPECT_EQ(UserData::read(kSection, QStringLiteral("用户名")), QString()); // nothing saved either
+}
+
+TEST_F(Login, RecoveryNoticeCloseFadeAndExitQuestion)
+{
+    QTest::mouseClick(test::child<QPushButton>(m_window.get(), QStringLiteral("超级按钮_找回密码")),
+                      Qt::LeftButton);
+    EXPECT_EQ(m_boxes.last().style, 64);
+    EXPECT_EQ(m_boxes.last().caption, QStringLiteral("供销通"));
+
+    QTest::mouseClick(test::child<QPushButton>(m_window.get(), QStringLiteral("图形按钮_关闭")),
+                      Qt::LeftButton);
+    EXPECT_TRUE(m_ends.codes().isEmpty()); // fades first
+    QTRY_COMPARE_WITH_TIMEOUT(m_ends.codes(), QList<int>{0}, 3000);
+
+    m_boxes.answerNext(client::MessageAnswer::No);
+    EXPECT_FALSE(client::askExit(nullptr));
+    EXPECT_EQ(m_boxes.last().text, QStringLiteral("是否退出供销通 ?"));
+    EXPECT_EQ(m_boxes.last().style, 36);
+    EXPECT_EQ(m_ends.codes().size(), 1);
+    EXPECT_TRUE(client::askExit(nullptr));
+    EXPECT_EQ(m_ends.codes(), (QList<int>{0, 0}));
+}
+
+TEST_F(Login, StartShowsTheTitleAndOffersTheShortcutOnce)
+{
+    m_boxes.answerNext(client::MessageAnswer::No);
+    m_window->start();
+    EXPECT_EQ(m_window->windowTitle(), client::appState().appTitle);
+    EXPECT_EQ(client::WindowRegistry::get(client::WindowId::Login), m_window.get());
+    ASSERT_EQ(m_boxes.shown().size(), 1);
+    EXPECT_EQ(m_boxes.last().text, QStringLiteral("是否创建桌面快捷方式?"));
+    EXPECT_EQ(m_boxes.last().caption, m_window->windowTitle());
+    LoginWindow second;
+    second.start();
+    EXPECT_EQ(m_boxes.shown().size(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(!second.isFading(), 3000);
+    qApp->setStyleSheet(QString());
+}
