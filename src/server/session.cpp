@@ -220,6 +220,12 @@ asio::awaitable<void> Session::watchdog()
             continue;
         }
         if (now >= m_lastActivity + kIdlePeriods * period) {
+            // Under load the reader may not have run yet although the peer did send.
+            asio::error_code ec;
+            if (m_socket.available(ec) > 0 && !ec) {
+                m_lastActivity = now;
+                continue;
+            }
             beginClose("idle");
         } else if (now >= m_nextProbe) {
             send(probe);

@@ -28,12 +28,15 @@ server::Config testConfig()
     return config;
 }
 
-InProcessServer::InProcessServer(server::Config config)
+InProcessServer::InProcessServer(server::Config config,
+                                 const std::function<void(server::HandlerTable &)> &extra)
 {
     m_storage = server::openStorage(config.database);
     server::HandlerTable handlers;
     server::registerConnectionHandlers(handlers);
     server::registerAllHandlers(handlers);
+    if (extra)
+        extra(handlers);
     m_server = std::make_unique<server::Server>(std::move(config), *m_storage, std::move(handlers));
     m_server->listen();
     m_port = m_server->port();

@@ -6,6 +6,7 @@
 #include "server/config.h"
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -13,6 +14,7 @@
 #include <vector>
 
 namespace vantrell::server {
+class HandlerTable;
 class Server;
 class Storage;
 } // namespace vantrell::server
@@ -27,7 +29,9 @@ server::Config testConfig();
 class InProcessServer
 {
 public:
-    explicit InProcessServer(server::Config config = testConfig());
+    // `extra` may add handlers of the test's own next to the real ones.
+    explicit InProcessServer(server::Config config = testConfig(),
+                             const std::function<void(server::HandlerTable &)> &extra = {});
     ~InProcessServer(); // stops and waits
     InProcessServer(const InProcessServer &) = delete;
     InProcessServer &operator=(const InProcessServer &) = delete;

@@ -191,6 +191,34 @@ std::vector<Reply> TestClient::drain(std::chrono::milliseconds quiet)
     return replies;
 }
 
+namespace {
+constexpr std::string_view kSentinel = "版本验证_应答确认";
+}
+
+std::optional<std::vector<Reply>> TestClient::exchangePayload(std::string_view payload,
+                                                              std::chrono::milliseconds timeout)
+{
+    if (!sendPayload(payload) || !send(kSentinel))
+        return std::nullopt;
+    const auto deadline = Clock::now() + timeout;
+    std::vector<Reply> replies;
+    while (Clock::now() < deadline) {
+        auto reply = receive(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()));
+        if (!reply)
+            return std::nullopt;
+        if (reply->name == "提示信息_错误" && reply->value("内容") == "未知的请求!")
+            return replies;
+        replies.push_back(std::move(*reply));
+    }
+    return std::nullopt;
+}
+
+std::optional<std::vector<Reply>> TestClient::exchange(std::string_view name, std::string_view fields,
+                                                       std::chrono::milliseconds timeout)
+{
+    return exchangePayload(protocol::makePayload(toGbk(name), toGbk(fields)), timeout);
+}
+
 bool TestClient::waitClosed(std::chrono::milliseconds timeout)
 {
     const auto deadline = Clock::now() + timeout;

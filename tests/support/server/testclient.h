@@ -47,6 +47,14 @@ public:
     std::optional<Reply> receiveNamed(std::string_view name, std::chrono::milliseconds timeout = 5s);
     // Replies arriving within `quiet` of each other (nothing more expected).
     std::vector<Reply> drain(std::chrono::milliseconds quiet = 300ms);
+    // Sends the request, then a request no server knows, and returns every reply that
+    // came before the refusal of the latter: exactly the request's replies, however slow
+    // the server is. nullopt when the refusal did not come in time. Not for requests that
+    // are themselves unknown: their refusal would read as the end.
+    std::optional<std::vector<Reply>> exchange(std::string_view name, std::string_view fields = {},
+                                               std::chrono::milliseconds timeout = 30s);
+    std::optional<std::vector<Reply>> exchangePayload(std::string_view payload,
+                                                      std::chrono::milliseconds timeout = 30s);
 
     // Waits until the server ends the connection; true when it did within the timeout.
     bool waitClosed(std::chrono::milliseconds timeout = 5s);
