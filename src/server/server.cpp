@@ -9,6 +9,7 @@
 #include <asio/use_awaitable.hpp>
 
 #include <csignal>
+#include <exception>
 #include <thread>
 #include <vector>
 
@@ -58,11 +59,24 @@ void Server::run()
         count = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     std::vector<std::thread> threads;
     for (int i = 1; i < count; ++i)
-        threads.emplace_back([this] { m_io.run(); });
-    m_io.run();
+        threads.emplace_back([this] { runThread(); });
+    runThread();
     for (std::thread &thread : threads)
         thread.join();
     logEvent(LogLevel::Info, "stopped");
+}
+
+void Server::runThread()
+{
+    for (;;) {
+        try {
+            m_io.run();
+            return;
+        } catch (const std::exception &error) {
+            // One connection's fault must not take the others down with the thread.
+            logEvent(LogLevel::Error, "io thread fault", 0, {}, error.what());
+        }
+    }
 }
 
 void Server::startAccepting()
@@ -126,11 +140,17 @@ void Server::stopOnStrand()
     m_stopTimer.async_wait([this](const asio::error_code &ec) {
         if (ec)
             return;
-        std::lock_guard lock(m_mutex);
-        for (const auto &[id, weak] : m_sessions) {
-            if (auto session = weak.lock())
-                session->kill();
+        // Collected first: dropping the last reference runs onSessionClosed, which locks.
+        std::vector<std::shared_ptr<Session>> stuck;
+        {
+            std::lock_guard lock(m_mutex);
+            for (const auto &[id, weak] : m_sessions) {
+                if (auto session = weak.lock())
+                    stuck.push_back(std::move(session));
+            }
         }
+        for (const auto &session : stuck)
+            session->kill();
     });
 }
 

@@ -46,6 +46,7 @@ public:
     const Config &config() const { return m_config; }
 
 private:
+    void runThread();
     void startAccepting();
     void onSessionClosed(std::uint64_t id);
     void stopOnStrand();
