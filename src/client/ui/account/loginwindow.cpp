@@ -39,6 +39,7 @@ LoginWindow::LoginWindow(QWidget *parent)
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_StyledBackground);
     m_ui->区域_标题->setAttribute(Qt::WA_StyledBackground);
+    m_ui->区域_注册->setAttribute(Qt::WA_StyledBackground);
     new WindowDragger(this);
     m_fadeTimer->setInterval(kFadeStepMs);
 
