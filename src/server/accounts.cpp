@@ -129,18 +129,24 @@ Replies login(Context &context, std::string_view text)
     const std::string digest = fields.value("密码");
     const TimePoint at = now();
 
-    if (lockedOut(context.storage, userName, at))
-        return refuse(kLockedOut);
+    {
+        // The attempt counts as a failure before the slow verify, and the check and the
+        // count are one step, so that attempts sent at once on parallel connections are
+        // locked out like attempts made one after another.
+        static std::mutex attempts;
+        const std::lock_guard lock(attempts);
+        if (lockedOut(context.storage, userName, at))
+            return refuse(kLockedOut);
+        const std::string prune = isoTime(at - 2 * std::chrono::minutes(kLockWindowMinutes));
+        context.storage.recordLoginFailure(userName, isoTime(at), prune);
+    }
 
     std::optional<Account> account;
     if (screened(userName) && !userName.empty())
         account = context.storage.accountByName(userName);
     const bool matches = verifyPasswordDigest(account ? account->passwordHash : dummyHash(), digest);
-    if (!account || !matches) {
-        const std::string prune = isoTime(at - 2 * std::chrono::minutes(kLockWindowMinutes));
-        context.storage.recordLoginFailure(userName, isoTime(at), prune);
+    if (!account || !matches)
         return refuse(kWrongCredentials);
-    }
 
     context.storage.clearLoginFailures(userName);
     const std::string previous = context.storage.recordLogin(account->id, isoTime(at));

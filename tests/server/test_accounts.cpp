@@ -2,7 +2,9 @@
 
 #include "server/accounts.h"
 
+#include <algorithm>
 #include <chrono>
+#include <thread>
 
 namespace vantrell::server::testing {
 namespace {
@@ -140,6 +142,25 @@ TEST_F(AccountsTest, FiveFailuresLockForTenMinutes)
         login(session, "dave", "wrong");
     SessionState other;
     EXPECT_FALSE(isNotice(login(other, "erin")));
+}
+
+TEST_F(AccountsTest, ParallelAttemptsAreLockedOutLikeSequentialOnes)
+{
+    ASSERT_EQ(registerAccount("ivan", "伊万贸易有限公司", "1"), "登陆系统_账号注册成功|");
+    constexpr int kAttempts = 12;
+    std::vector<std::string> answers(kAttempts);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kAttempts; ++i) {
+        threads.emplace_back([&, i] {
+            SessionState session;
+            answers[i] = login(session, "ivan", "guess" + std::to_string(i));
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    EXPECT_EQ(std::count(answers.begin(), answers.end(), notice("用户名或密码错误!")), kLockFailures);
+    EXPECT_EQ(std::count(answers.begin(), answers.end(), notice("登陆失败次数过多,请稍后再试!")),
+              kAttempts - kLockFailures);
 }
 
 TEST_F(AccountsTest, FailuresSpreadOverMoreThanTenMinutesOrClearedBySuccessDoNotLock)
