@@ -102,6 +102,9 @@ asio::awaitable<void> Session::readLoop()
             abort("bad frame");
             co_return;
         }
+        // Time spent on the peer's requests is ours, not the peer's silence.
+        if (!events.empty())
+            m_lastActivity = Clock::now();
     }
 }
 

@@ -3,6 +3,7 @@
 // and the executable's flags.
 
 #include "protocol/frame.h"
+#include "server/handlers.h"
 #include "server/server.h"
 #include "support/server/launcher.h"
 #include "support/server/testclient.h"
@@ -89,6 +90,24 @@ TEST(Heartbeat, SilentConnectionIsClosedAfterThreePeriods)
     EXPECT_LT(elapsed, 2s);
     EXPECT_GE(client.probesSeen(), 2);
     EXPECT_TRUE(eventually([&] { return server.server().sessionCount() == 0; }));
+}
+
+TEST(Heartbeat, TimeSpentOnTheClientsRequestIsNotItsSilence)
+{
+    InProcessServer server(quickHeartbeat(), [](server::HandlerTable &table) {
+        table.add("登陆系统_测试/慢", [](server::Context &, std::string_view) {
+            std::this_thread::sleep_for(900ms); // more than three periods
+            return server::Replies{server::reply("慢_完成")};
+        });
+    });
+    TestClient client;
+    ASSERT_TRUE(client.connect(server.port()));
+    ASSERT_TRUE(client.send("登陆系统_测试/慢"));
+    const auto reply = client.receive(5s);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->name, "慢_完成");
+    client.receive(200ms);
+    EXPECT_FALSE(client.isClosed());
 }
 
 TEST(Connection, CloseFrameFromTheClientEndsItsSession)
