@@ -14,7 +14,7 @@ void registerAccountHandlers(HandlerTable &table);
 
 // 32 lowercase hexadecimal digits.
 bool isPasswordDigest(std::string_view text);
-// Argon2id (libsodium, interactive limits) of the digest, in its self-describing text form.
+// Argon2id (libsodium) of the digest, in its self-describing text form.
 std::string hashPasswordDigest(std::string_view digest);
 bool verifyPasswordDigest(const std::string &hash, std::string_view digest);
 

@@ -2,6 +2,8 @@
 
 #include "server/accounts.h"
 
+#include <sodium.h>
+
 #include <algorithm>
 #include <chrono>
 #include <thread>
@@ -101,6 +103,29 @@ TEST_F(AccountsTest, LoginReportsProfileAndPreviousLoginTime)
     SessionState buyer;
     EXPECT_EQ(value(login(buyer, "buyer1"), "类型"), "采购商");
     EXPECT_EQ(buyer.role, Role::Purchaser);
+}
+
+TEST_F(AccountsTest, HashesWithOtherLimitsAreRenewedAtLogin)
+{
+    ASSERT_EQ(registerAccount("heidi", "海蒂食品有限公司", "1"), "登陆系统_账号注册成功|");
+    const std::int64_t id = storage->accountByName("heidi")->id;
+    const std::string current = storage->accountByName("heidi")->passwordHash;
+    char older[crypto_pwhash_STRBYTES];
+    ASSERT_EQ(crypto_pwhash_str(older, digestOf("secret").c_str(), 32, crypto_pwhash_OPSLIMIT_INTERACTIVE,
+                                crypto_pwhash_MEMLIMIT_INTERACTIVE),
+              0);
+    storage->setPasswordHash(id, older);
+
+    SessionState session;
+    EXPECT_FALSE(isNotice(login(session, "heidi")));
+    const std::string renewed = storage->accountByName("heidi")->passwordHash;
+    EXPECT_NE(renewed, older);
+    const auto limits = [](const std::string &hash) {
+        return hash.substr(0, hash.find('$', hash.find("m=")));
+    };
+    EXPECT_EQ(limits(renewed), limits(current));
+    EXPECT_NE(limits(older), limits(current));
+    EXPECT_FALSE(isNotice(login(session, "heidi")));
 }
 
 TEST_F(AccountsTest, WrongNameAndWrongPasswordGetTheSameNotice)
