@@ -234,6 +234,27 @@ TEST(Stop, GracefulStopSendsEveryConnectionACloseFrame)
     EXPECT_FALSE(late.connect(server.port()));
 }
 
+TEST(Stop, RequestInFlightIsAnsweredBeforeTheCloseFrame)
+{
+    InProcessServer server(testConfig(), [](server::HandlerTable &table) {
+        table.add("登陆系统_测试/慢", [](server::Context &, std::string_view) {
+            std::this_thread::sleep_for(500ms);
+            return server::Replies{server::reply("慢_完成")};
+        });
+    });
+    TestClient client;
+    ASSERT_TRUE(client.connect(server.port()));
+    ASSERT_TRUE(client.send("登陆系统_测试/慢"));
+    std::this_thread::sleep_for(100ms);
+    std::thread stopper([&] { server.stop(); });
+    const auto reply = client.receive(5s);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->name, "慢_完成");
+    EXPECT_TRUE(client.waitClosed(5s));
+    EXPECT_TRUE(client.sawCloseFrame());
+    stopper.join();
+}
+
 TEST(Process, SigtermClosesConnectionsAndExitsCleanly)
 {
     ServerProcess process({"--heartbeat", "30"});
