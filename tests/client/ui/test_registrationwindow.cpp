@@ -114,8 +114,9 @@ TEST_F(Registration, RulesRefuseInOrderAndPutTheCaretInTheOffendingBox)
         EXPECT_EQ(m_boxes.last().caption, QStringLiteral("注册账号"));
         ASSERT_TRUE(m_window->focusWidget());
         EXPECT_EQ(m_window->focusWidget()->objectName(), QString::fromUtf8(c.focus));
-        if (auto *box = qobject_cast<QLineEdit *>(m_window->focusWidget()))
+        if (auto *box = qobject_cast<QLineEdit *>(m_window->focusWidget())) {
             EXPECT_EQ(box->cursorPosition(), box->text().size());
+        }
     }
     EXPECT_TRUE(m_requests.payloads().isEmpty());
 

@@ -11,6 +11,7 @@
 #include "vantrell_config.h"
 
 #include <QCoreApplication>
+#include <QPointer>
 #include <QTest>
 #include <QThread>
 #include <arpa/inet.h>
@@ -130,8 +131,8 @@ public:
 
 TEST(ServerLink, RepliesAreHandledOnTheGuiThreadInArrivalOrder)
 {
-    QWidget main;
-    WindowRegistry::set(WindowId::Main, &main);
+    QPointer<QWidget> main = new QWidget; // the connection-lost reset closes it
+    WindowRegistry::set(WindowId::Main, main);
     QStringList seen;
     bool offThread = false;
     client::ReplyDispatcher::instance().addAction(
@@ -162,7 +163,10 @@ TEST(ServerLink, RepliesAreHandledOnTheGuiThreadInArrivalOrder)
     server.join();
     EXPECT_NE(server.received().find(test::gbkPayload(QStringLiteral("版本验证_验证|版本号[9.9.9]"))),
               std::string::npos);
-    WindowRegistry::set(WindowId::Main, nullptr);
+    EXPECT_FALSE(WindowRegistry::isLoaded(WindowId::Main));
+    QTRY_VERIFY_WITH_TIMEOUT(main.isNull(), 5000);
+    ASSERT_FALSE(boxes.shown().isEmpty());
+    EXPECT_EQ(boxes.last().text, QString::fromUtf8(config::kConnectionLostText));
     QTRY_VERIFY_WITH_TIMEOUT(!ServerLink::instance().client().isRunning(), 5000);
 }
 
