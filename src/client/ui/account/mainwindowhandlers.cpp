@@ -16,6 +16,7 @@
 #include "client/ui/goods/partnerpage.h"
 #include "client/ui/goods/purchasergoodspage.h"
 #include "client/ui/orders/financepage.h"
+#include "client/ui/orders/orderhooks.h"
 #include "client/ui/orders/orderpage.h"
 
 #include <QTreeWidget>
@@ -41,8 +42,9 @@ void openMainWindow()
     window->activateWindow();
 }
 
-// The two cancel replies: an open order viewing window shows the order again, else
-// the list is read again at its current page.
+// The two cancel replies: an open order viewing window shows its order again, else
+// the list is read again at its current page. The viewed order is asked for, not the
+// row selected in the list: the window may have been opened from elsewhere.
 void orderCancelled(const Reply &)
 {
     MainWindow *window = mainWindow();
@@ -52,7 +54,7 @@ void orderCancelled(const Reply &)
     if (WindowRegistry::isLoaded(WindowId::OrderViewing)) {
         ServerLink::instance().sendRequest(
             QStringLiteral("基础通讯_获取发货订单页面"),
-            RequestFields().add(QStringLiteral("订单ID"), selectedCell(page->list(), 0)).bytes());
+            RequestFields().add(QStringLiteral("订单ID"), viewedOrderId()).bytes());
         return;
     }
     page->refresh(page->pager()->pageText());

@@ -38,7 +38,7 @@ PersonalCentre::PersonalCentre(QWidget *mainWindow)
 {
     setObjectName(QStringLiteral("个人中心窗口"));
     setWindowModality(Qt::ApplicationModal);
-    setFixedSize(460, 420);
+    setFixedSize(460, 440);
     WindowRegistry::set(WindowId::PersonalCentre, this);
 
     auto *layout = new QVBoxLayout(body());

@@ -57,6 +57,7 @@ void makeReportList(QTreeWidget *list)
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list->setAlternatingRowColors(true);
+    list->setIconSize(QSize(10, 10));
     list->header()->setStretchLastSection(false);
     list->header()->setSectionsMovable(false);
     list->header()->setDefaultAlignment(Qt::AlignCenter);

@@ -40,12 +40,11 @@ SearchControls makeSearch(QWidget *parent, QBoxLayout *row, const QString &boxNa
     SearchControls search;
     search.box = new QLineEdit(parent);
     search.box->setObjectName(boxName);
-    search.box->setMinimumWidth(120);
-    search.box->setMaximumWidth(200);
+    search.box->setFixedWidth(170);
     search.box->setProperty("role", QStringLiteral("search"));
     setKeywordPlaceholder(search.box);
     search.button = makeButton(parent, buttonName, QStringLiteral("搜索"));
-    row->addWidget(search.box, 1);
+    row->addWidget(search.box);
     row->addWidget(search.button);
     return search;
 }

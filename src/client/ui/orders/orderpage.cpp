@@ -50,6 +50,8 @@ void makeSubTabs(QTabWidget *tabs, const QStringList &captions)
 {
     tabs->setDocumentMode(true);
     tabs->setUsesScrollButtons(false);
+    tabs->setProperty("role", QStringLiteral("subTabs"));
+    tabs->tabBar()->setDrawBase(false);
     for (const QString &caption : captions) {
         auto *page = new QWidget(tabs);
         page->setFixedHeight(0);
@@ -68,16 +70,21 @@ OrderPage::OrderPage(QWidget *parent) : QWidget(parent)
     m_dashboard = new Dashboard(this);
     layout->addWidget(m_dashboard);
 
-    auto *tools = new QHBoxLayout;
-    tools->setContentsMargins(13, 0, 13, 0);
-    tools->setSpacing(8);
+    // The state tabs above, the partner filter and the keyword on a row of their own:
+    // at the design width they do not fit side by side.
+    auto *tabRow = new QHBoxLayout;
+    tabRow->setContentsMargins(13, 0, 13, 0);
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("高级选择夹_订单管理"));
     makeSubTabs(m_tabs, {QStringLiteral("全部订单"), QStringLiteral("待发货"), QStringLiteral("已发货"),
                          QStringLiteral("异常订单")});
-    tools->addWidget(m_tabs);
-    tools->addStretch(1);
+    tabRow->addWidget(m_tabs);
+    tabRow->addStretch(1);
+    layout->addLayout(tabRow);
 
+    auto *tools = new QHBoxLayout;
+    tools->setContentsMargins(13, 0, 13, 0);
+    tools->setSpacing(8);
     auto *partnerFrame = new QFrame(this);
     partnerFrame->setObjectName(QStringLiteral("外形框_订单管理_供应商采购商列表"));
     partnerFrame->setProperty("role", QStringLiteral("selector"));
@@ -86,7 +93,7 @@ OrderPage::OrderPage(QWidget *parent) : QWidget(parent)
     partnerRow->setSpacing(0);
     m_partnerLabel = new QLabel(QStringLiteral("请选择合作商..."), partnerFrame);
     m_partnerLabel->setObjectName(QStringLiteral("透明标签_订单管理_供应商采购商列表"));
-    m_partnerLabel->setMinimumWidth(110);
+    m_partnerLabel->setMinimumWidth(130);
     m_partnerArrow = makeButton(partnerFrame, QStringLiteral("超级按钮_订单管理_供应商采购商列表_搜索"),
                                 QStringLiteral("▾"));
     m_partnerArrow->setProperty("role", QStringLiteral("arrow"));
@@ -98,6 +105,7 @@ OrderPage::OrderPage(QWidget *parent) : QWidget(parent)
         makeSearch(this, tools, QStringLiteral("编辑框_生产单_搜索"), QStringLiteral("超级按钮_生产单_搜索"));
     m_keyword = search.box;
     m_search = search.button;
+    tools->addStretch(1);
     m_action =
         makeButton(this, QStringLiteral("超级按钮_订单管理_下单发货"), QStringLiteral("下单发货"), true);
     tools->addWidget(m_action);
