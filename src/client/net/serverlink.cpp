@@ -123,7 +123,8 @@ void ServerLink::connectionLostReset()
     WindowRegistry::close(WindowId::Main);
     login = WindowRegistry::get(WindowId::Login);
     if (login) {
-        login->setWindowOpacity(1.0);
+        if (login->windowOpacity() < 1.0)
+            login->setWindowOpacity(1.0);
         login->showNormal();
         login->raise();
         login->activateWindow();

@@ -18,6 +18,7 @@
 #include "vantrell_config.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QTimer>
 
@@ -185,13 +186,18 @@ void LoginWindow::fade(int from, int to, std::function<void()> done)
     m_fadeTimer->stop();
     m_fadeTimer->disconnect(this);
     m_fadeStep = 0;
-    setWindowOpacity(from / 255.0);
+    // Platforms without window opacity (offscreen) still take the same time.
+    const QString platform = QGuiApplication::platformName();
+    const bool canFade = platform != QStringLiteral("offscreen") && platform != QStringLiteral("minimal");
+    if (canFade)
+        setWindowOpacity(from / 255.0);
     if (!isVisible())
         show();
     const int delta = to > from ? 5 : -5;
-    connect(m_fadeTimer, &QTimer::timeout, this, [this, from, delta, done] {
+    connect(m_fadeTimer, &QTimer::timeout, this, [this, from, delta, canFade, done] {
         ++m_fadeStep;
-        setWindowOpacity((from + delta * m_fadeStep) / 255.0);
+        if (canFade)
+            setWindowOpacity((from + delta * m_fadeStep) / 255.0);
         if (m_fadeStep >= kFadeSteps) {
             m_fadeTimer->stop();
             if (done)
