@@ -119,6 +119,9 @@ TEST_F(MainWindowTest, NavigationAsksForAPageListOnlyWhileItIsEmpty)
     MainWindow *window = open();
     ASSERT_EQ(requests.texts(),
               QStringList{QStringLiteral("基础通讯_查询订单|订单类型[0]合作商ID[0]关键词[]查询页数[1]")});
+    ASSERT_EQ(appState().regions.size(), 34);
+    EXPECT_EQ(appState().regions.at(1), QStringLiteral("江苏省"));
+    EXPECT_EQ(appState().regions.last(), QStringLiteral("台湾"));
     requests.clear();
 
     window->navButton(NavColumn::Supplier, 2)->click();

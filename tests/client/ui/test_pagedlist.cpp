@@ -167,3 +167,30 @@ TEST(PageParam, LowOrNonNumericPagesAreSentAsOne)
     EXPECT_EQ(leadingInt(QStringLiteral("12页")), 12);
     EXPECT_EQ(leadingInt(QStringLiteral("99999999999")), INT_MAX);
 }
+
+TEST_F(PagedFixture, TwoThousandRowsFillWithinASecond)
+{
+    // A fill costs one lookup per cell in its own record; a reply ten pages long must
+    // not take noticeably longer per row than a short one.
+    QString reply = QStringLiteral("合计页数[100]当前页数[1]");
+    const QStringList captions{QStringLiteral("ID"),   QStringLiteral("状态"), QStringLiteral("订单号"),
+                               QStringLiteral("商家"), QStringLiteral("件数"), QStringLiteral("金额"),
+                               QStringLiteral("日期"), QStringLiteral("备注")};
+    for (const QString &caption : captions)
+        reply += QStringLiteral("列标详情_列信息[%1_80_1]").arg(caption);
+    for (int row = 0; row < 2000; ++row) {
+        reply += QStringLiteral("数据详情_");
+        for (const QString &caption : captions)
+            reply += QStringLiteral("%1[%2-%3]").arg(caption).arg(row).arg(caption);
+    }
+    const std::string bytes = gbkText(reply);
+    QElapsedTimer timer;
+    timer.start();
+    pager->fill(bytes);
+    const qint64 elapsed = timer.elapsed();
+    ASSERT_EQ(list->topLevelItemCount(), 2000);
+    EXPECT_EQ(list->topLevelItem(1999)->text(7), QStringLiteral("1999-备注"));
+    EXPECT_LT(elapsed, 1000);
+    std::printf("filled 2000 rows x 8 columns (%zu bytes) in %lld ms\n", bytes.size(),
+                static_cast<long long>(elapsed));
+}

@@ -64,6 +64,12 @@ MainWindow::MainWindow(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frame
         setStyleSheet(QString::fromUtf8(sheet.readAll()));
 
     setWindowTitle(appState().appTitle);
+    appState().regions =
+        QStringLiteral(
+            "上海，江苏省，浙江省，安徽省，江西省，北京，天津，山西省，山东省，河北省，内蒙古，湖南省，"
+            "湖北省，河南省，广东省，广西，福建省，海南省，辽宁省，吉林省，黑龙江省，陕西省，新疆，"
+            "甘肃省，宁夏，青海省，重庆，云南省，贵州省，西藏，四川省，香港，澳门，台湾")
+            .split(QStringLiteral("，"));
     buildTitleBar();
     buildNavigation();
     buildPages();
