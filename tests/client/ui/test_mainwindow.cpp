@@ -315,7 +315,16 @@ TEST_F(MainWindowTest, OrderContextMenuCopiesViewsAndCancels)
     deliver(QStringLiteral("基础通讯_返回订单列表|") + kOrders);
     EXPECT_EQ(page->openContextMenu(QPoint(10, 10)), nullptr); // no selection
 
+    // A supplier's 发货 needs a selected order and then opens it.
+    QString viewed;
+    setOrderViewerOpener([&viewed](QWidget *) { viewed = viewedOrderId(); });
+    page->actionButton()->click();
+    EXPECT_EQ(boxes.last().text, QStringLiteral("请先选择一个订单!"));
+    EXPECT_TRUE(viewed.isEmpty());
+
     page->list()->setCurrentItem(page->list()->topLevelItem(0));
+    page->actionButton()->click();
+    EXPECT_EQ(viewed, QStringLiteral("7"));
     QMenu *menu = page->openContextMenu(QPoint(10, 10));
     ASSERT_TRUE(menu);
     ASSERT_EQ(menu->actions().size(), 3);
@@ -326,8 +335,6 @@ TEST_F(MainWindowTest, OrderContextMenuCopiesViewsAndCancels)
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("20260101000007"));
     EXPECT_EQ(boxes.last().text, QStringLiteral("订单号：20260101000007\r\n已复制到剪辑版!"));
 
-    QString viewed;
-    setOrderViewerOpener([&viewed](QWidget *) { viewed = viewedOrderId(); });
     page->list()->setCurrentItem(page->list()->topLevelItem(1));
     page->viewSelectedOrder();
     EXPECT_EQ(viewed, QStringLiteral("8"));

@@ -2,11 +2,14 @@
 // click guard, on real widgets.
 
 #include "client/core/text.h"
+#include "client/net/request.h"
 #include "client/ui/common/clickguard.h"
+#include "client/ui/common/keywordbox.h"
 #include "client/ui/common/listfiller.h"
 #include "client/ui/common/pagedlist.h"
 
 #include <QElapsedTimer>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -193,4 +196,29 @@ TEST_F(PagedFixture, TwoThousandRowsFillWithinASecond)
     EXPECT_LT(elapsed, 1000);
     std::printf("filled 2000 rows x 8 columns (%zu bytes) in %lld ms\n", bytes.size(),
                 static_cast<long long>(elapsed));
+}
+
+TEST(KeywordBox, ShowsThePlaceholderWhileEmptyAndSendsNothingForIt)
+{
+    QLineEdit box;
+    setKeywordPlaceholder(&box);
+    EXPECT_EQ(box.placeholderText(), QStringLiteral("请输入关键词"));
+    EXPECT_EQ(keywordValue(box.text()), QString());
+
+    // Leaving a box that holds only spaces brings the placeholder back.
+    box.setText(QStringLiteral("  　"));
+    QFocusEvent out(QEvent::FocusOut);
+    QCoreApplication::sendEvent(&box, &out);
+    EXPECT_TRUE(box.text().isEmpty());
+
+    // A box given the placeholder itself as text is emptied when entered.
+    box.setText(QStringLiteral("请输入关键词"));
+    EXPECT_EQ(keywordValue(box.text()), QString());
+    QFocusEvent in(QEvent::FocusIn);
+    QCoreApplication::sendEvent(&box, &in);
+    EXPECT_TRUE(box.text().isEmpty());
+
+    box.setText(QStringLiteral(" 螺丝 "));
+    QCoreApplication::sendEvent(&box, &out);
+    EXPECT_EQ(keywordValue(box.text()), QStringLiteral("螺丝"));
 }
