@@ -231,6 +231,23 @@ TEST_F(MainWindowTest, MaximisedModeIsRememberedAndPinned)
     MainWindow *window = open();
     EXPECT_EQ(UserData::read(QStringLiteral("窗口模式"), QStringLiteral("类型")),
               QString()); // nothing written yet
+
+    // In normal mode any point that does not take the mouse itself drags the window.
+    auto *name = child<QLabel>(window, QStringLiteral("标签_软件名称"));
+    const QPoint start = window->pos();
+    const QPoint at(20, 20);
+    const QPoint global = name->mapToGlobal(at);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(at), QPointF(global), Qt::LeftButton, Qt::LeftButton,
+                      {});
+    QCoreApplication::sendEvent(name, &press);
+    QMouseEvent drag(QEvent::MouseMove, QPointF(at + QPoint(30, 25)), QPointF(global + QPoint(30, 25)),
+                     Qt::NoButton, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(name, &drag);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(at + QPoint(30, 25)),
+                        QPointF(global + QPoint(30, 25)), Qt::LeftButton, Qt::NoButton, {});
+    QCoreApplication::sendEvent(name, &release);
+    EXPECT_EQ(window->pos(), start + QPoint(30, 25));
+
     child<QToolButton>(window, QStringLiteral("图形按钮_最大化"))->click();
     EXPECT_TRUE(window->isMaximisedMode());
     EXPECT_EQ(UserData::read(QStringLiteral("窗口模式"), QStringLiteral("类型")), QStringLiteral("2"));
