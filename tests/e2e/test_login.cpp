@@ -147,3 +147,39 @@ TEST_F(EndToEnd, RegisterLogInBothTypesRefuseAndSurviveTheServerGoingAway)
     ASSERT_EQ(m_boxes.shown().size(), 1);
     EXPECT_EQ(m_boxes.last().text, QString::fromUtf8(config::kConnectErrorText));
 }
+
+TEST(EndToEndMainWindow, DemoSupplierReachesTheRealMainWindowAndReturnsOnLoss)
+{
+    vantrell::testing::ServerProcess server({"--demo"});
+    ASSERT_TRUE(server.started()) << server.log();
+    test::TempUserData data;
+    test::FakeMessageBoxes boxes;
+    test::ProgramEndRecorder ends;
+    client::AppState &state = client::appState();
+    state.appTitle = QString::fromUtf8(config::kAppTitle);
+    state.serverHost = QStringLiteral("127.0.0.1");
+    state.serverPort = server.port();
+    client::registerAllHandlers();
+
+    client::LoginWindow login;
+    login.setWindowTitle(state.appTitle);
+    login.show();
+    test::child<QLineEdit>(&login, QStringLiteral("编辑框_用户名"))->setText(QStringLiteral("supplier"));
+    test::child<QLineEdit>(&login, QStringLiteral("编辑框_密码"))->setText(QStringLiteral("demo1234"));
+    login.startLogin();
+    QTRY_VERIFY_WITH_TIMEOUT(WindowRegistry::isLoaded(WindowId::Main), 10000);
+    QPointer<QWidget> main = WindowRegistry::get(WindowId::Main);
+    EXPECT_TRUE(main->isVisible());
+    EXPECT_FALSE(login.isVisible());
+    EXPECT_TRUE(state.isSupplier());
+
+    server.signal(SIGKILL);
+    QTRY_VERIFY_WITH_TIMEOUT(!WindowRegistry::isLoaded(WindowId::Main), 10000);
+    test::processPending();
+    EXPECT_TRUE(main.isNull());
+    EXPECT_TRUE(login.isVisible());
+    EXPECT_TRUE(ends.codes().isEmpty());
+    client::ServerLink::instance().disconnect();
+    client::ReplyDispatcher::instance().setMainWindowOpener({});
+    client::ReplyDispatcher::instance().setPasswordChangedRoutine({});
+}
