@@ -63,7 +63,14 @@ void ServerLink::deferGuiCall(std::function<void()> routine)
 {
     if (!routine)
         return;
-    QMetaObject::invokeMethod(this, std::move(routine), Qt::QueuedConnection);
+    // Work queued before an update began is dropped with the program that ends.
+    QMetaObject::invokeMethod(
+        this,
+        [this, routine = std::move(routine)] {
+            if (m_handlingReplies)
+                routine();
+        },
+        Qt::QueuedConnection);
 }
 
 void ServerLink::deferMessageBox(const QString &text, int style, const QString &caption)
@@ -84,7 +91,7 @@ void ServerLink::showPendingMessages()
     if (m_showingMessage)
         return;
     m_showingMessage = true;
-    while (!m_pendingMessages.isEmpty()) {
+    while (!m_pendingMessages.isEmpty() && m_handlingReplies) {
         const PendingMessage message = m_pendingMessages.takeFirst();
         messageBoxes().show(nullptr, message.text, message.style, message.caption);
     }
