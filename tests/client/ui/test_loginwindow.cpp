@@ -4,6 +4,7 @@
 #include "client/core/text.h"
 #include "client/core/userdata.h"
 #include "client/core/windowregistry.h"
+#include "client/net/serverlink.h"
 #include "client/ui/account/exitquestion.h"
 #include "client/ui/account/loginwindow.h"
 #include "protocol/md5.h"
@@ -219,6 +220,7 @@ TEST_F(Login, StartShowsTheTitleAndOffersTheShortcutOnce)
 {
     m_boxes.answerNext(client::MessageAnswer::No);
     m_window->start();
+    EXPECT_FALSE(client::ServerLink::instance().client().isRunning()); // no connection before a login
     EXPECT_EQ(m_window->windowTitle(), client::appState().appTitle);
     EXPECT_EQ(client::WindowRegistry::get(client::WindowId::Login), m_window.get());
     ASSERT_EQ(m_boxes.shown().size(), 1);
