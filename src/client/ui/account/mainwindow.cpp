@@ -332,6 +332,8 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     relayout();
+    if (m_frame)
+        m_frame->resized();
 }
 
 void MainWindow::mousePressEvent(QMouseEvent *event)

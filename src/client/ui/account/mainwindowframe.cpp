@@ -158,8 +158,19 @@ void MainWindowFrame::beginResize(Qt::Edges edges, QPoint globalPos)
     m_window->setWindowOpacity(kDragOpacity);
     QWindow *handle = m_window->windowHandle();
     m_systemResize = handle && handle->startSystemResize(edges);
-    if (m_systemResize)
+    if (m_systemResize) {
+        m_sawResizeStep = false;
+        m_sinceResizeStep.start();
         m_systemResizePoll.start();
+    }
+}
+
+void MainWindowFrame::resized()
+{
+    if (m_systemResize) {
+        m_sawResizeStep = true;
+        m_sinceResizeStep.restart();
+    }
 }
 
 void MainWindowFrame::dragResize(QPoint globalPos)
@@ -187,8 +198,10 @@ void MainWindowFrame::endResize()
 void MainWindowFrame::pollSystemResize()
 {
     // The system's own sizing runs outside our event handlers; it is over once the
-    // button is up.
-    if (QGuiApplication::mouseButtons() & Qt::LeftButton)
+    // button is up. Some window managers keep the release to themselves, so a pause in
+    // the sizing ends it too rather than leaving the window translucent.
+    const bool paused = m_sinceResizeStep.elapsed() > (m_sawResizeStep ? 700 : 3000);
+    if ((QGuiApplication::mouseButtons() & Qt::LeftButton) && !paused)
         return;
     m_systemResizePoll.stop();
     m_systemResize = false;

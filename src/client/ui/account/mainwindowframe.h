@@ -4,6 +4,7 @@
 // stored size, resizing from the right and bottom edges, dragging by any point and
 // pinning the maximised window to the top-left corner.
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
@@ -45,6 +46,9 @@ public:
     void moved(QMouseEvent *event);
     void released();
 
+    // The window's size changed (while the system sizes it, each step).
+    void resized();
+
     // Window moved: a maximised window goes back to 0,0.
     void windowMoved();
     void placeGrips();
@@ -63,6 +67,8 @@ private:
     bool m_dragging = false;
     QPoint m_dragOffset;
     QTimer m_systemResizePoll;
+    QElapsedTimer m_sinceResizeStep;
+    bool m_sawResizeStep = false;
     EdgeGrip *m_grips[3] = {};
 };
 
