@@ -57,6 +57,8 @@ LoginWindow::LoginWindow(QWidget *parent)
 
 LoginWindow::~LoginWindow()
 {
+    if (WindowRegistry::get(WindowId::Login) == this)
+        WindowRegistry::set(WindowId::Login, nullptr);
     delete m_ui;
 }
 
