@@ -141,6 +141,22 @@ TEST_F(PagedFixture, TypingInThePageBoxResetsLowPagesAndEnterQueries)
     EXPECT_EQ(queries.last(), QStringLiteral("7"));
 }
 
+TEST_F(PagedFixture, LenientAndKeylessPageBoxes)
+{
+    pager->setPageBoxKeys(PagedList::PageBoxKeys::Unchecked);
+    box->setText(QStringLiteral("0"));
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(queries, QStringList{QStringLiteral("0")});
+    EXPECT_TRUE(box->isEnabled());
+
+    pager->setPageBoxKeys(PagedList::PageBoxKeys::Ignored);
+    box->setText(QStringLiteral("5"));
+    QTest::keyClick(box, Qt::Key_Return);
+    EXPECT_EQ(queries.size(), 1);
+    next->click(); // the buttons still page
+    EXPECT_EQ(queries.last(), QStringLiteral("6"));
+}
+
 TEST(ClickGuard, DisablesWithoutBlockingAndEnablesAgain)
 {
     QPushButton first, second;

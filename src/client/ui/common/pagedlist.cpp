@@ -100,7 +100,7 @@ void PagedList::next()
 void PagedList::pageEdited()
 {
     // A page below 1 becomes "1", selected so that the next digit typed replaces it.
-    if (leadingInt(m_pageBox->text()) < 1) {
+    if (m_keys == PageBoxKeys::Checked && leadingInt(m_pageBox->text()) < 1) {
         m_pageBox->setText(QStringLiteral("1"));
         m_pageBox->selectAll();
     }
@@ -110,11 +110,15 @@ bool PagedList::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_pageBox && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            if (leadingInt(m_pageBox->text()) < 1)
-                m_pageBox->setText(QStringLiteral("1"));
-            query(m_pageBox->text());
-            clickGuard({m_pageBox});
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && m_keys != PageBoxKeys::Ignored) {
+            if (m_keys == PageBoxKeys::Checked) {
+                if (leadingInt(m_pageBox->text()) < 1)
+                    m_pageBox->setText(QStringLiteral("1"));
+                query(m_pageBox->text());
+                clickGuard({m_pageBox});
+            } else {
+                query(m_pageBox->text());
+            }
             return true;
         }
     }

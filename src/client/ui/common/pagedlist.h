@@ -41,6 +41,17 @@ public:
     void previous();
     void next();
 
+    // Two lists differ from the rule: one page box sends whatever it holds on Enter,
+    // without the low-page check and without the guard; another ignores its keys and
+    // pages only through the buttons.
+    enum class PageBoxKeys
+    {
+        Checked,
+        Unchecked,
+        Ignored
+    };
+    void setPageBoxKeys(PageBoxKeys keys) { m_keys = keys; }
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -53,6 +64,7 @@ private:
     QPointer<QAbstractButton> m_previous;
     QPointer<QAbstractButton> m_next;
     Query m_query;
+    PageBoxKeys m_keys = PageBoxKeys::Checked;
 };
 
 } // namespace vantrell::client
