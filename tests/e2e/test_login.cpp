@@ -74,7 +74,7 @@ protected:
         test::child<QComboBox>(window, QStringLiteral("组合框_类型"))->setCurrentIndex(type);
         m_boxes.clear();
         QTest::mouseClick(test::child<QPushButton>(window, QStringLiteral("按钮2")), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!m_boxes.shown().isEmpty(), 10000);
+        ASSERT_TRUE(test::waitFor([&] { return !m_boxes.shown().isEmpty(); }, 10000));
         EXPECT_EQ(m_boxes.last().text, QStringLiteral("账号注册成功,请保管好账号信息!"));
         EXPECT_FALSE(WindowRegistry::isLoaded(WindowId::Registration));
     }
@@ -112,7 +112,7 @@ TEST_F(EndToEnd, RegisterLogInBothTypesRefuseAndSurviveTheServerGoingAway)
     registerAccount(QStringLiteral("buyer01"), QStringLiteral("乙方商贸有限公司"), 1);
 
     logIn(QStringLiteral("供应甲"), QStringLiteral("pass1234"));
-    QTRY_COMPARE_WITH_TIMEOUT(m_opened, 1, 10000);
+    ASSERT_TRUE(test::waitFor([&] { return m_opened == 1; }, 10000));
     EXPECT_TRUE(client::appState().isSupplier());
     EXPECT_EQ(client::appState().profileCompany, QStringLiteral("甲方供应链公司"));
     EXPECT_FALSE(m_login->isVisible());
@@ -120,20 +120,20 @@ TEST_F(EndToEnd, RegisterLogInBothTypesRefuseAndSurviveTheServerGoingAway)
     signOutLocally();
     m_boxes.clear();
     logIn(QStringLiteral("buyer01"), QStringLiteral("wrong-password"));
-    QTRY_VERIFY_WITH_TIMEOUT(!m_boxes.shown().isEmpty(), 10000);
+    ASSERT_TRUE(test::waitFor([&] { return !m_boxes.shown().isEmpty(); }, 10000));
     EXPECT_EQ(m_boxes.last().style, 16);
     EXPECT_EQ(m_boxes.last().caption, client::appState().appTitle);
     EXPECT_FALSE(m_boxes.last().text.isEmpty());
     EXPECT_EQ(m_opened, 1);
 
     logIn(QStringLiteral("buyer01"), QStringLiteral("pass1234"));
-    QTRY_COMPARE_WITH_TIMEOUT(m_opened, 2, 10000);
+    ASSERT_TRUE(test::waitFor([&] { return m_opened == 2; }, 10000));
     EXPECT_TRUE(client::appState().isPurchaser());
     EXPECT_EQ(client::appState().profileCompany, QStringLiteral("乙方商贸有限公司"));
 
     m_boxes.clear();
     m_server.signal(SIGKILL);
-    QTRY_VERIFY_WITH_TIMEOUT(!WindowRegistry::isLoaded(WindowId::Main), 10000);
+    ASSERT_TRUE(test::waitFor([&] { return !WindowRegistry::isLoaded(WindowId::Main); }, 10000));
     ASSERT_FALSE(m_boxes.shown().isEmpty());
     EXPECT_EQ(m_boxes.last().text, QString::fromUtf8(config::kConnectionLostText));
     EXPECT_TRUE(m_login->isVisible());
@@ -167,14 +167,14 @@ TEST(EndToEndMainWindow, DemoSupplierReachesTheRealMainWindowAndReturnsOnLoss)
     test::child<QLineEdit>(&login, QStringLiteral("编辑框_用户名"))->setText(QStringLiteral("supplier"));
     test::child<QLineEdit>(&login, QStringLiteral("编辑框_密码"))->setText(QStringLiteral("demo1234"));
     login.startLogin();
-    QTRY_VERIFY_WITH_TIMEOUT(WindowRegistry::isLoaded(WindowId::Main), 10000);
+    ASSERT_TRUE(test::waitFor([&] { return WindowRegistry::isLoaded(WindowId::Main); }, 10000));
     QPointer<QWidget> main = WindowRegistry::get(WindowId::Main);
     EXPECT_TRUE(main->isVisible());
     EXPECT_FALSE(login.isVisible());
     EXPECT_TRUE(state.isSupplier());
 
     server.signal(SIGKILL);
-    QTRY_VERIFY_WITH_TIMEOUT(!WindowRegistry::isLoaded(WindowId::Main), 10000);
+    ASSERT_TRUE(test::waitFor([&] { return !WindowRegistry::isLoaded(WindowId::Main); }, 10000));
     test::processPending();
     EXPECT_TRUE(main.isNull());
     EXPECT_TRUE(login.isVisible());

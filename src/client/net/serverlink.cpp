@@ -30,9 +30,12 @@ void ServerLink::connectAndAnnounce()
     if (m_client.isRunning())
         m_client.disconnect();
 
+    // Events of an earlier connection that are still queued must not act on this one.
+    const quint64 connection = ++m_connection;
     const bool ok =
-        !state.serverHost.isEmpty() && m_client.connect(state.serverHost.toStdString(), state.serverPort,
-                                                        [this](const net::Event &event) { onEvent(event); });
+        !state.serverHost.isEmpty() &&
+        m_client.connect(state.serverHost.toStdString(), state.serverPort,
+                         [this, connection](const net::Event &event) { onEvent(event, connection); });
     if (!ok) {
         messageBoxes().show(nullptr, QString::fromUtf8(config::kConnectErrorText), StyleError,
                             state.appTitle);
@@ -157,14 +160,16 @@ void ServerLink::deliver(const std::string &payload)
     ReplyDispatcher::instance().handle(payload);
 }
 
-void ServerLink::onEvent(const net::Event &event)
+void ServerLink::onEvent(const net::Event &event, quint64 connection)
 {
     // Dispatcher worker: nothing here may touch a widget or the program state. Queued
     // invocations run on the GUI thread in the order they were posted.
     if (event.kind == net::Event::ConnectionLost) {
         QMetaObject::invokeMethod(
             this,
-            [this] {
+            [this, connection] {
+                if (connection != m_connection)
+                    return;
                 appState().connected = false;
                 emit connectionLost();
                 if (m_handlingReplies)
@@ -174,7 +179,12 @@ void ServerLink::onEvent(const net::Event &event)
         return;
     }
     QMetaObject::invokeMethod(
-        this, [this, payload = event.payload] { deliver(payload); }, Qt::QueuedConnection);
+        this,
+        [this, connection, payload = event.payload] {
+            if (connection == m_connection)
+                deliver(payload);
+        },
+        Qt::QueuedConnection);
 }
 
 } // namespace vantrell::client

@@ -62,7 +62,7 @@ signals:
 
 private:
     ServerLink();
-    void onEvent(const net::Event &event); // dispatcher worker
+    void onEvent(const net::Event &event, quint64 connection); // dispatcher worker
     void showPendingMessages();
 
     struct PendingMessage
@@ -78,6 +78,7 @@ private:
     bool m_handlingReplies = true;
     QList<PendingMessage> m_pendingMessages;
     bool m_showingMessage = false;
+    quint64 m_connection = 0; // number of the current connection; GUI thread only
 };
 
 } // namespace vantrell::client

@@ -205,7 +205,7 @@ TEST_F(Login, RecoveryNoticeCloseFadeAndExitQuestion)
     QTest::mouseClick(test::child<QPushButton>(m_window.get(), QStringLiteral("图形按钮_关闭")),
                       Qt::LeftButton);
     EXPECT_TRUE(m_ends.codes().isEmpty()); // fades first
-    QTRY_COMPARE_WITH_TIMEOUT(m_ends.codes(), QList<int>{0}, 3000);
+    ASSERT_TRUE(test::waitFor([&] { return m_ends.codes() == QList<int>{0}; }, 3000));
 
     m_boxes.answerNext(client::MessageAnswer::No);
     EXPECT_FALSE(client::askExit(nullptr));
@@ -229,6 +229,6 @@ TEST_F(Login, StartShowsTheTitleAndOffersTheShortcutOnce)
     LoginWindow second;
     second.start();
     EXPECT_EQ(m_boxes.shown().size(), 1);
-    QTRY_VERIFY_WITH_TIMEOUT(!second.isFading(), 3000);
+    ASSERT_TRUE(test::waitFor([&] { return !second.isFading(); }, 3000));
     qApp->setStyleSheet(QString());
 }

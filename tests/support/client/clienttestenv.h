@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QWidget>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace vantrell::test {
@@ -61,6 +62,10 @@ private:
 
 // Runs queued invocations (deferred calls and boxes) and deferred deletes.
 void processPending();
+
+// Processes events until the condition holds; false when it still does not after
+// `timeoutMs`. Use with ASSERT_TRUE (Qt's QTRY_ macros do not report to GoogleTest).
+bool waitFor(const std::function<bool()> &condition, int timeoutMs = 5000);
 
 template <class T = QWidget> T *child(const QWidget *parent, const QString &name)
 {

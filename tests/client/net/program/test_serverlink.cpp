@@ -154,20 +154,43 @@ TEST(ServerLink, RepliesAreHandledOnTheGuiThreadInArrivalOrder)
 
     ServerLink::instance().connectAndAnnounce();
     EXPECT_TRUE(client::appState().connected);
-    QTRY_COMPARE_WITH_TIMEOUT(seen.size(), 40, 5000);
+    ASSERT_TRUE(test::waitFor([&] { return seen.size() == 40; }, 5000));
     EXPECT_EQ(seen, expected);
     EXPECT_FALSE(offThread);
 
     // The server hung up: the flag clears on the GUI thread and the reset runs.
-    QTRY_VERIFY_WITH_TIMEOUT(!client::appState().connected, 5000);
+    ASSERT_TRUE(test::waitFor([&] { return !client::appState().connected; }, 5000));
     server.join();
     EXPECT_NE(server.received().find(test::gbkPayload(QStringLiteral("版本验证_验证|版本号[9.9.9]"))),
               std::string::npos);
     EXPECT_FALSE(WindowRegistry::isLoaded(WindowId::Main));
-    QTRY_VERIFY_WITH_TIMEOUT(main.isNull(), 5000);
+    ASSERT_TRUE(test::waitFor([&] { return main.isNull(); }, 5000));
     ASSERT_FALSE(boxes.shown().isEmpty());
     EXPECT_EQ(boxes.last().text, QString::fromUtf8(config::kConnectionLostText));
-    QTRY_VERIFY_WITH_TIMEOUT(!ServerLink::instance().client().isRunning(), 5000);
+    ASSERT_TRUE(test::waitFor([&] { return !ServerLink::instance().client().isRunning(); }, 5000));
+}
+
+TEST(ServerLink, EventsOfAnEarlierConnectionAreDropped)
+{
+    test::FakeMessageBoxes boxes;
+    client::appState().serverHost = QStringLiteral("127.0.0.1");
+    {
+        ScriptedServer first({test::gbkPayload(QStringLiteral("提示信息_信息|内容[旧连接]"))});
+        client::appState().serverPort = first.port();
+        ServerLink::instance().connectAndAnnounce();
+        ASSERT_TRUE(client::appState().connected);
+        first.join(); // its reply and its hang-up are queued, not yet handled
+    }
+    ScriptedServer second({test::gbkPayload(QStringLiteral("提示信息_信息|内容[新连接]"))});
+    client::appState().serverPort = second.port();
+    client::appState().connected = false; // the user signs in again before the loss was handled
+    ServerLink::instance().connectAndAnnounce();
+    ASSERT_TRUE(client::appState().connected);
+    ASSERT_TRUE(test::waitFor([&] { return boxes.shown().size() == 1; }, 5000));
+    EXPECT_EQ(boxes.last().text, QStringLiteral("新连接"));
+    EXPECT_TRUE(client::appState().connected); // the old hang-up did not clear it
+    ASSERT_TRUE(test::waitFor([&] { return !client::appState().connected; }, 5000));
+    EXPECT_EQ(boxes.shown().size(), 1);
 }
 
 TEST(ServerLink, ConnectFailureShowsTheErrorBoxAndStaysDisconnected)
