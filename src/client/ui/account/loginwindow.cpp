@@ -20,6 +20,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QScreen>
 #include <QTimer>
 
 namespace vantrell::client {
@@ -72,6 +73,8 @@ void LoginWindow::start()
     setWindowTitle(state.appTitle);
     m_ui->标签_标题->setText(state.appTitle);
 
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
     fade(0, 255, {});
 
     state.serverHost = resolveIPv4(QString::fromUtf8(config::kServerHost));
