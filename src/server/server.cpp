@@ -21,8 +21,18 @@ constexpr auto kUseTuple = asio::experimental::as_tuple(asio::use_awaitable);
 
 Server::Server(Config config, Storage &storage, HandlerTable handlers)
     : m_config(std::move(config)), m_handlers(std::move(handlers)), m_services{m_config, storage, m_handlers},
-      m_strand(asio::make_strand(m_io)), m_acceptor(m_strand), m_signals(m_strand), m_stopTimer(m_strand)
-{}
+      m_strand(asio::make_strand(m_io)), m_acceptor(m_strand), m_signals(m_strand), m_stopTimer(m_strand),
+      m_slowLane(static_cast<std::size_t>(threadCount()))
+{
+    m_services.slowLane = m_slowLane.get_executor();
+}
+
+int Server::threadCount() const
+{
+    if (m_config.threads > 0)
+        return m_config.threads;
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
 
 Server::~Server() = default;
 
@@ -54,9 +64,7 @@ void Server::stopOnSignals()
 void Server::run()
 {
     startAccepting();
-    int count = m_config.threads;
-    if (count <= 0)
-        count = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const int count = threadCount();
     std::vector<std::thread> threads;
     for (int i = 1; i < count; ++i)
         threads.emplace_back([this] { runThread(); });

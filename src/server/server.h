@@ -11,6 +11,7 @@
 #include <asio/signal_set.hpp>
 #include <asio/steady_timer.hpp>
 #include <asio/strand.hpp>
+#include <asio/thread_pool.hpp>
 
 #include <atomic>
 #include <cstdint>
@@ -46,6 +47,7 @@ public:
     const Config &config() const { return m_config; }
 
 private:
+    int threadCount() const;
     void runThread();
     void startAccepting();
     void onSessionClosed(std::uint64_t id);
@@ -64,6 +66,7 @@ private:
     asio::ip::tcp::acceptor m_acceptor;
     asio::signal_set m_signals;
     asio::steady_timer m_stopTimer;
+    asio::thread_pool m_slowLane;
 };
 
 } // namespace vantrell::server

@@ -61,7 +61,12 @@ void Session::start()
 
 void Session::stop()
 {
-    asio::post(m_socket.get_executor(), [self = shared_from_this()] { self->beginClose("server stopping"); });
+    asio::post(m_socket.get_executor(), [self = shared_from_this()] {
+        if (self->m_busy)
+            self->m_stopRequested = true;
+        else
+            self->beginClose("server stopping");
+    });
 }
 
 void Session::kill()
@@ -89,12 +94,14 @@ asio::awaitable<void> Session::readLoop()
         }
         events.clear();
         const auto status = m_decoder.feed(bytes, events);
-        for (const auto &event : events) {
+        for (auto &event : events) {
             if (event.kind == protocol::DecodedEvent::Kind::ConnectionLost) {
                 abort("client closed");
                 co_return;
             }
-            handlePayload(event.payload);
+            co_await handlePayload(std::move(event.payload));
+            if (m_stopRequested)
+                beginClose("server stopping");
             if (m_closed || m_closing)
                 break;
         }
@@ -135,10 +142,29 @@ bool Session::checkChunkHeaders(std::string_view bytes)
     return true;
 }
 
-void Session::handlePayload(std::string_view payload)
+asio::awaitable<void> Session::handlePayload(std::string payload)
 {
-    const Routed routed =
-        routeRequest(payload, m_state, m_services.storage, m_services.config, m_services.handlers);
+    static const std::string slowGroup = protocol::gbk("登陆系统_");
+    if (!m_services.slowLane || !payload.starts_with(slowGroup)) {
+        deliver(routeRequest(payload, m_state, m_services.storage, m_services.config, m_services.handlers));
+        co_return;
+    }
+    // The reader waits for the answer, so the session's state is never shared, and
+    // replies keep the order of the requests.
+    m_busy = true;
+    const Routed routed = co_await asio::co_spawn(
+        *m_services.slowLane,
+        [this, &payload]() -> asio::awaitable<Routed> {
+            co_return routeRequest(payload, m_state, m_services.storage, m_services.config,
+                                   m_services.handlers);
+        },
+        asio::use_awaitable);
+    m_busy = false;
+    deliver(routed);
+}
+
+void Session::deliver(const Routed &routed)
+{
     if (routed.failed) {
         logEvent(LogLevel::Error, "handler failed", m_id, routed.name, routed.detail);
     } else if (!routed.refusal.empty()) {
@@ -221,6 +247,9 @@ asio::awaitable<void> Session::watchdog()
             if (now >= m_closeDeadline)
                 abort("peer did not close");
             continue;
+        }
+        if (m_busy) {
+            m_lastActivity = now; // waiting for our answer is not silence
         }
         if (now >= m_lastActivity + kIdlePeriods * period) {
             // Under load the reader may not have run yet although the peer did send.

@@ -8,6 +8,7 @@
 #include "protocol/frame.h"
 #include "server/handlers.h"
 
+#include <asio/any_io_executor.hpp>
 #include <asio/awaitable.hpp>
 #include <asio/ip/tcp.hpp>
 #include <asio/steady_timer.hpp>
@@ -17,16 +18,23 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace vantrell::server {
+
+struct Routed;
 
 struct SessionServices
 {
     const Config &config;
     Storage &storage;
     const HandlerTable &handlers;
+    // Where the account requests run: their password hashing takes tens of milliseconds
+    // of CPU each, and a burst of logins must not hold up every other connection's
+    // heartbeat and requests. Without one they run on the io threads like the rest.
+    std::optional<asio::any_io_executor> slowLane = std::nullopt;
 };
 
 class Session final : public std::enable_shared_from_this<Session>
@@ -61,7 +69,8 @@ private:
     asio::awaitable<void> watchdog();
 
     bool checkChunkHeaders(std::string_view bytes);
-    void handlePayload(std::string_view payload);
+    asio::awaitable<void> handlePayload(std::string payload);
+    void deliver(const Routed &routed);
     void send(std::string_view payload);
     void enqueue(std::string wire);
     void beginClose(std::string_view reason);
@@ -88,8 +97,10 @@ private:
     Clock::time_point m_lastActivity;
     Clock::time_point m_nextProbe;
     Clock::time_point m_closeDeadline;
-    bool m_closing = false; // LEN 0 queued: nothing more is sent or handled
-    bool m_closed = false;  // socket closed
+    bool m_busy = false;          // a request is being handled in the slow lane
+    bool m_stopRequested = false; // close once the request being handled is answered
+    bool m_closing = false;       // LEN 0 queued: nothing more is sent or handled
+    bool m_closed = false;        // socket closed
 };
 
 } // namespace vantrell::server

@@ -110,6 +110,35 @@ TEST(Heartbeat, TimeSpentOnTheClientsRequestIsNotItsSilence)
     EXPECT_FALSE(client.isClosed());
 }
 
+TEST(Connection, AccountRequestsDoNotHoldUpOtherConnections)
+{
+    server::Config config = outdatedClients();
+    config.threads = 2;
+    InProcessServer server(config, [](server::HandlerTable &table) {
+        table.add("登陆系统_测试/慢", [](server::Context &, std::string_view) {
+            std::this_thread::sleep_for(1s); // as a burst of password checks would
+            return server::Replies{server::reply("慢_完成")};
+        });
+    });
+    std::vector<std::unique_ptr<TestClient>> busy;
+    for (int i = 0; i < 4; ++i) {
+        busy.push_back(std::make_unique<TestClient>());
+        ASSERT_TRUE(busy.back()->connect(server.port()));
+        ASSERT_TRUE(busy.back()->send("登陆系统_测试/慢"));
+    }
+    std::this_thread::sleep_for(100ms);
+    TestClient other;
+    ASSERT_TRUE(other.connect(server.port()));
+    const auto start = Clock::now();
+    EXPECT_TRUE(versionCheckAnswered(other));
+    EXPECT_LT(Clock::now() - start, 500ms);
+    for (auto &client : busy) {
+        const auto reply = client->receive(10s);
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->name, "慢_完成");
+    }
+}
+
 TEST(Connection, CloseFrameFromTheClientEndsItsSession)
 {
     InProcessServer server;
