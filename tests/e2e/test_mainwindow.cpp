@@ -45,13 +45,13 @@ TEST(MainWindowEndToEnd, SignInFillsTheOrderListAndThenTheDashboard)
         login.findChild<QLineEdit *>(QStringLiteral("编辑框_密码"))->setText(QStringLiteral("demo1234"));
         login.findChild<QAbstractButton *>(QStringLiteral("图形按钮_登录"))->click();
 
-        QTRY_VERIFY_WITH_TIMEOUT(WindowRegistry::isLoaded(WindowId::Main), 10000);
+        ASSERT_TRUE(vantrell::test::waitFor([&] { return WindowRegistry::isLoaded(WindowId::Main); }, 10000));
         auto *main = WindowRegistry::as<MainWindow>(WindowId::Main);
         EXPECT_FALSE(login.isVisible());
         auto *orders = main->findChild<QTreeWidget *>(QStringLiteral("超级列表框_订单"));
         auto *waiting = main->findChild<QLabel *>(QStringLiteral("标签_发货_待发货"));
-        QTRY_VERIFY_WITH_TIMEOUT(orders->topLevelItemCount() > 0, 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(waiting->text() != QStringLiteral("0"), 10000);
+        ASSERT_TRUE(vantrell::test::waitFor([&] { return orders->topLevelItemCount() > 0; }, 10000));
+        ASSERT_TRUE(vantrell::test::waitFor([&] { return waiting->text() != QStringLiteral("0"); }, 10000));
 
         const qsizetype list = sent.indexOf(QStringLiteral("基础通讯_查询订单"));
         const qsizetype figures = sent.indexOf(QStringLiteral("基础通讯_订单管理/获取实时数据"));

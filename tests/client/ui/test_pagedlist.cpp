@@ -7,6 +7,7 @@
 #include "client/ui/common/keywordbox.h"
 #include "client/ui/common/listfiller.h"
 #include "client/ui/common/pagedlist.h"
+#include "support/client/clienttestenv.h"
 
 #include <QElapsedTimer>
 #include <QFocusEvent>
@@ -166,7 +167,7 @@ TEST(ClickGuard, DisablesWithoutBlockingAndEnablesAgain)
     EXPECT_LT(timer.elapsed(), 100); // no nested wait
     EXPECT_FALSE(first.isEnabled());
     EXPECT_FALSE(second.isEnabled());
-    QTRY_VERIFY_WITH_TIMEOUT(first.isEnabled() && second.isEnabled(), 2000);
+    ASSERT_TRUE(vantrell::test::waitFor([&] { return first.isEnabled() && second.isEnabled(); }, 2000));
     EXPECT_GE(timer.elapsed(), kClickGuardMs);
 
     // A control deleted while guarded is not touched afterwards.
