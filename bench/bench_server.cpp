@@ -18,7 +18,6 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <sodium.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -199,10 +198,14 @@ int main(int argc, char **argv)
         return *protocol::utf8ToGbk(protocol::makePayload("登陆系统_用户登陆", fields));
     };
 
-    std::printf("threads %u, database %s, Argon2id opslimit %llu memlimit %zu MiB\n",
-                std::max(1u, std::thread::hardware_concurrency()), path.c_str(),
-                static_cast<unsigned long long>(crypto_pwhash_OPSLIMIT_INTERACTIVE),
-                static_cast<std::size_t>(crypto_pwhash_MEMLIMIT_INTERACTIVE >> 20));
+    // The stored hash names its own parameters: $argon2id$v=19$m=KiB,t=passes,p=lanes$...
+    std::string parameters = account.passwordHash;
+    std::size_t cut = 0;
+    for (int dollars = 0; dollars < 3 && cut != std::string::npos; ++dollars)
+        cut = parameters.find('$', cut + 1);
+    parameters = parameters.substr(0, cut);
+    std::printf("threads %u, database %s, password hash %s\n",
+                std::max(1u, std::thread::hardware_concurrency()), path.c_str(), parameters.c_str());
     for (int connections : {1, 16, 256}) {
         const auto duration =
             std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(versionSeconds));
