@@ -21,7 +21,12 @@ namespace vantrell::server {
 
 class Storage;
 
-enum class Role { None = 0, Purchaser = 1, Supplier = 2 };
+enum class Role
+{
+    None = 0,
+    Purchaser = 1,
+    Supplier = 2
+};
 
 // Per-connection state.
 struct SessionState

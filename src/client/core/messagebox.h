@@ -10,8 +10,19 @@ class QWidget;
 
 namespace vantrell::client {
 
-enum MessageStyle : int { StyleInformation = 64, StyleQuestion = 32, StyleError = 16, StyleYesNo = 36 };
-enum class MessageAnswer { Ok, Yes, No };
+enum MessageStyle : int
+{
+    StyleInformation = 64,
+    StyleQuestion = 32,
+    StyleError = 16,
+    StyleYesNo = 36
+};
+enum class MessageAnswer
+{
+    Ok,
+    Yes,
+    No
+};
 
 class MessageBoxes
 {

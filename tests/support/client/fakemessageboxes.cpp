@@ -12,7 +12,8 @@ FakeMessageBoxes::~FakeMessageBoxes()
     client::setMessageBoxes(nullptr);
 }
 
-client::MessageAnswer FakeMessageBoxes::show(QWidget *, const QString &text, int style, const QString &caption)
+client::MessageAnswer FakeMessageBoxes::show(QWidget *, const QString &text, int style,
+                                             const QString &caption)
 {
     m_shown.append({text, style, caption});
     if (style != client::StyleYesNo)

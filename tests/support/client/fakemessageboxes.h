@@ -19,10 +19,11 @@ struct ShownBox
 class FakeMessageBoxes : public client::MessageBoxes
 {
 public:
-    FakeMessageBoxes();  // installs itself
+    FakeMessageBoxes();           // installs itself
     ~FakeMessageBoxes() override; // restores the real boxes
 
-    client::MessageAnswer show(QWidget *parent, const QString &text, int style, const QString &caption) override;
+    client::MessageAnswer show(QWidget *parent, const QString &text, int style,
+                               const QString &caption) override;
 
     void answerNext(client::MessageAnswer answer) { m_answers.append(answer); }
     const QList<ShownBox> &shown() const { return m_shown; }
