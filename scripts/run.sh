@@ -13,11 +13,15 @@ data=$(mktemp -d /tmp/vantrell-run.XXXXXX)
 "$bin/vantrell-server" --listen 127.0.0.1:8600 --db "sqlite:$data/vantrell.db" --demo &
 server=$!
 trap 'kill $server 2>/dev/null; wait $server 2>/dev/null || true' EXIT
-sleep 1
+for _ in $(seq 50); do
+  (exec 3<>/dev/tcp/127.0.0.1/8600) 2>/dev/null && break
+  kill -0 $server 2>/dev/null || { echo "vantrell-server did not start" >&2; exit 1; }
+  sleep 0.2
+done
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "Demo accounts: supplier 'supplier' / 'demo1234', purchaser 'buyer' / 'demo1234'."
-  (cd "$data" && "$OLDPWD/$bin/vantrell")
+  "$bin/vantrell"
 else
   out="$PWD/screenshots-out"
   QT_QPA_PLATFORM=offscreen "$bin/vantrell-tour" --out "$out"
