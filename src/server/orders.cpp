@@ -106,9 +106,9 @@ Replies orderList(Context &context, std::string_view text)
     builder.pages(pages, page)
         .column("ID", 0)
         .column("订单状态", 80, 1)
-        .column("订单号", 120) // the widths fill a list 800 px wide without a stretch
+        .column("订单号", 110) // the widths fill a list 800 px wide without a stretch
         .column("商家名称", 140)
-        .column("商品件数", 60, 2)
+        .column("商品件数", 70, 2)
         .column("订单金额", 80, 2)
         .column("下单日期", 80, 1);
     for (const std::vector<std::string> &cells : rows)
