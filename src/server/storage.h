@@ -127,6 +127,29 @@ struct NewOrder
     std::vector<NewOrderLine> lines;
 };
 
+// One partner of a merchant: the other side of a cooperation.
+struct PartnerRow
+{
+    std::int64_t partnerId = 0;
+    int state = 0; // cooperations.state
+    std::string company;
+    std::string contact;
+    std::string phone;
+    std::string address;
+};
+
+// One partner on the finance page, with the money of the pair.
+struct FinancePartnerRow
+{
+    std::int64_t partnerId = 0;
+    std::string company;
+    std::string contact;
+    std::string phone;
+    std::string address;
+    long long settledFen = 0;   // orders in settled statements, closed ones left out
+    long long unsettledFen = 0; // shipped (or cancelling) orders in no settled statement
+};
+
 class Storage
 {
 public:
@@ -170,6 +193,13 @@ public:
                                          const std::string &to, int state,
                                          const std::vector<std::int64_t> &orderIds,
                                          const std::string &at) = 0;
+
+    // Partner lists, newest cooperation first. `activeOnly` keeps the 正常 ones.
+    virtual std::vector<PartnerRow> partnerList(std::int64_t accountId, bool supplierSide,
+                                                bool activeOnly) = 0;
+    // Every partner with a cooperation in any state or with orders, the most recent
+    // business (order or cooperation) first.
+    virtual std::vector<FinancePartnerRow> financePartnerList(std::int64_t accountId, bool supplierSide) = 0;
 };
 
 // "sqlite:PATH", "sqlite::memory:" (a private in-memory database; all sessions see it).

@@ -89,6 +89,9 @@ public:
                                  int state, const std::vector<std::int64_t> &orderIds,
                                  const std::string &at) override;
 
+    std::vector<PartnerRow> partnerList(std::int64_t accountId, bool supplierSide, bool activeOnly) override;
+    std::vector<FinancePartnerRow> financePartnerList(std::int64_t accountId, bool supplierSide) override;
+
 protected:
     soci::connection_pool &pool() { return *m_pool; }
 

@@ -1,0 +1,46 @@
+#include "server/pagedrows.h"
+
+#include "server/orders.h"
+
+#include <algorithm>
+
+namespace vantrell::server {
+
+std::string foldAscii(const std::string &text)
+{
+    std::string lower(text);
+    for (char &c : lower) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
+bool rowMatches(const RowCells &cells, const std::string &keyword)
+{
+    if (keyword.empty())
+        return true;
+    for (std::size_t i = 1; i < cells.size(); ++i) {
+        if (foldAscii(cells[i]).find(keyword) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+RowPage pageRows(std::vector<RowCells> rows, const std::string &keyword, long long asked, int pageSize)
+{
+    const std::string needle = foldAscii(keyword);
+    std::erase_if(rows, [&](const RowCells &cells) { return !rowMatches(cells, needle); });
+
+    const int size = std::max(1, pageSize);
+    RowPage result;
+    result.pages = pageCount(static_cast<long long>(rows.size()), size);
+    result.page = clampPage(asked, result.pages);
+    const std::size_t first = static_cast<std::size_t>((result.page - 1) * size);
+    const std::size_t last = std::min(rows.size(), first + static_cast<std::size_t>(size));
+    for (std::size_t i = first; i < last; ++i)
+        result.rows.push_back(std::move(rows[i]));
+    return result;
+}
+
+} // namespace vantrell::server

@@ -1,0 +1,30 @@
+#pragma once
+
+// Paging of list rows that are read whole and filtered by keyword in memory: the partner
+// and finance lists of one merchant are short enough for that.
+
+#include <string>
+#include <vector>
+
+namespace vantrell::server {
+
+using RowCells = std::vector<std::string>;
+
+struct RowPage
+{
+    long long pages = 1;
+    long long page = 1;
+    std::vector<RowCells> rows;
+};
+
+// ASCII letters folded to lower case; other bytes (Chinese text) are kept.
+std::string foldAscii(const std::string &text);
+
+// True when `keyword` (already folded) is a substring of a visible cell; cell 0 is the
+// hidden ID. An empty keyword matches every row.
+bool rowMatches(const RowCells &cells, const std::string &keyword);
+
+// The rows matching `keyword` (case-insensitive), cut to the asked page, clamped to 1..pages.
+RowPage pageRows(std::vector<RowCells> rows, const std::string &keyword, long long asked, int pageSize);
+
+} // namespace vantrell::server
