@@ -6,6 +6,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
 
 namespace vantrell::client {
 
@@ -47,6 +50,48 @@ SearchControls makeSearch(QWidget *parent, QBoxLayout *row, const QString &boxNa
     row->addWidget(search.box);
     row->addWidget(search.button);
     return search;
+}
+
+void makeSubTabs(QTabWidget *tabs, const QStringList &captions)
+{
+    tabs->setDocumentMode(true);
+    tabs->setUsesScrollButtons(false);
+    tabs->setProperty("role", QStringLiteral("subTabs"));
+    tabs->tabBar()->setDrawBase(false);
+    for (const QString &caption : captions) {
+        auto *page = new QWidget(tabs);
+        page->setFixedHeight(0);
+        tabs->addTab(page, caption);
+    }
+    tabs->setFixedHeight(tabs->tabBar()->sizeHint().height());
+    tabs->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+}
+
+QVBoxLayout *makePageLayout(QWidget *page)
+{
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(13, 12, 13, 8);
+    layout->setSpacing(8);
+    return layout;
+}
+
+TabbedSearch makeTabbedSearch(QWidget *page, QBoxLayout *pageLayout, const QString &tabsName,
+                              const QStringList &tabCaptions, const QString &boxName,
+                              const QString &buttonName)
+{
+    auto *row = new QHBoxLayout;
+    row->setSpacing(8);
+    TabbedSearch made;
+    made.tabs = new QTabWidget(page);
+    made.tabs->setObjectName(tabsName);
+    makeSubTabs(made.tabs, tabCaptions);
+    row->addWidget(made.tabs);
+    row->addStretch(1);
+    const SearchControls search = makeSearch(page, row, boxName, buttonName);
+    made.box = search.box;
+    made.button = search.button;
+    pageLayout->addLayout(row);
+    return made;
 }
 
 QPushButton *makeButton(QWidget *parent, const QString &objectName, const QString &caption, bool primary)

@@ -4,8 +4,11 @@
 // pager row (page label, previous, page box, next).
 
 #include <QString>
+#include <QStringList>
 
 class QBoxLayout;
+class QTabWidget;
+class QVBoxLayout;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
@@ -35,6 +38,25 @@ struct SearchControls
 
 SearchControls makeSearch(QWidget *parent, QBoxLayout *row, const QString &boxName,
                           const QString &buttonName);
+
+// Fills `tabs` with empty pages so that it works as a bar of sub-tabs above a list.
+void makeSubTabs(QTabWidget *tabs, const QStringList &captions);
+
+// The outer layout of a list page, with the margins and spacing all pages share.
+QVBoxLayout *makePageLayout(QWidget *page);
+
+struct TabbedSearch
+{
+    QTabWidget *tabs = nullptr;
+    QLineEdit *box = nullptr;
+    QPushButton *button = nullptr;
+};
+
+// The top row of a list page: its sub-tabs on the left, keyword box and search button on
+// the right.
+TabbedSearch makeTabbedSearch(QWidget *page, QBoxLayout *pageLayout, const QString &tabsName,
+                              const QStringList &tabCaptions, const QString &boxName,
+                              const QString &buttonName);
 
 // A push button of the pages' tool rows.
 QPushButton *makeButton(QWidget *parent, const QString &objectName, const QString &caption,

@@ -8,7 +8,6 @@
 #include "client/ui/common/pagecontrols.h"
 #include "client/ui/common/pagedlist.h"
 #include "client/ui/common/stateicons.h"
-#include "client/ui/orders/orderpage.h"
 
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -21,22 +20,14 @@ namespace vantrell::client {
 
 PartnerPage::PartnerPage(QWidget *parent) : QWidget(parent)
 {
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(13, 12, 13, 8);
-    layout->setSpacing(8);
-
-    auto *tools = new QHBoxLayout;
-    tools->setSpacing(8);
-    m_tabs = new QTabWidget(this);
-    m_tabs->setObjectName(QStringLiteral("高级选择夹_商家管理"));
-    makeSubTabs(m_tabs, {QStringLiteral("所有商家"), QStringLiteral("合作商家")});
-    tools->addWidget(m_tabs);
-    tools->addStretch(1);
-    const SearchControls search = makeSearch(this, tools, QStringLiteral("编辑框_商家管理_搜索"),
-                                             QStringLiteral("超级按钮_商家管理_搜索"));
-    m_keyword = search.box;
-    m_search = search.button;
-    layout->addLayout(tools);
+    auto *layout = makePageLayout(this);
+    const TabbedSearch top =
+        makeTabbedSearch(this, layout, QStringLiteral("高级选择夹_商家管理"),
+                         {QStringLiteral("所有商家"), QStringLiteral("合作商家")},
+                         QStringLiteral("编辑框_商家管理_搜索"), QStringLiteral("超级按钮_商家管理_搜索"));
+    m_tabs = top.tabs;
+    m_keyword = top.box;
+    m_search = top.button;
 
     auto *actions = new QHBoxLayout;
     actions->setSpacing(8);

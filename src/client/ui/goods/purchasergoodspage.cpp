@@ -8,7 +8,6 @@
 #include "client/ui/common/pagecontrols.h"
 #include "client/ui/common/pagedlist.h"
 #include "client/ui/goods/goodspage.h"
-#include "client/ui/orders/orderpage.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -27,22 +26,14 @@ const QString kNoSupplier = QStringLiteral("请选择供应商...");
 
 PurchaserGoodsPage::PurchaserGoodsPage(QWidget *parent) : QWidget(parent)
 {
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(13, 12, 13, 8);
-    layout->setSpacing(8);
-
-    auto *tools = new QHBoxLayout;
-    tools->setSpacing(8);
-    m_tabs = new QTabWidget(this);
-    m_tabs->setObjectName(QStringLiteral("高级选择夹_商品管理1"));
-    makeSubTabs(m_tabs, {QStringLiteral("在售商品"), QStringLiteral("下架商品")});
-    tools->addWidget(m_tabs);
-    tools->addStretch(1);
-    const SearchControls search = makeSearch(this, tools, QStringLiteral("编辑框_商品管理_搜索1"),
-                                             QStringLiteral("超级按钮_商品管理_搜索1"));
-    m_keyword = search.box;
-    m_search = search.button;
-    layout->addLayout(tools);
+    auto *layout = makePageLayout(this);
+    const TabbedSearch top =
+        makeTabbedSearch(this, layout, QStringLiteral("高级选择夹_商品管理1"),
+                         {QStringLiteral("在售商品"), QStringLiteral("下架商品")},
+                         QStringLiteral("编辑框_商品管理_搜索1"), QStringLiteral("超级按钮_商品管理_搜索1"));
+    m_tabs = top.tabs;
+    m_keyword = top.box;
+    m_search = top.button;
 
     auto *actions = new QHBoxLayout;
     actions->setSpacing(8);

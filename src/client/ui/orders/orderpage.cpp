@@ -46,21 +46,6 @@ const QList<QIcon> &stateIcons()
 
 } // namespace
 
-void makeSubTabs(QTabWidget *tabs, const QStringList &captions)
-{
-    tabs->setDocumentMode(true);
-    tabs->setUsesScrollButtons(false);
-    tabs->setProperty("role", QStringLiteral("subTabs"));
-    tabs->tabBar()->setDrawBase(false);
-    for (const QString &caption : captions) {
-        auto *page = new QWidget(tabs);
-        page->setFixedHeight(0);
-        tabs->addTab(page, caption);
-    }
-    tabs->setFixedHeight(tabs->tabBar()->sizeHint().height());
-    tabs->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
-}
-
 OrderPage::OrderPage(QWidget *parent) : QWidget(parent)
 {
     auto *layout = new QVBoxLayout(this);

@@ -66,7 +66,4 @@ private:
     int m_partnerFilter = 0;
 };
 
-// Fills `tabs` with empty pages so that it works as a bar of sub-tabs above a list.
-void makeSubTabs(QTabWidget *tabs, const QStringList &captions);
-
 } // namespace vantrell::client
