@@ -4,6 +4,7 @@
 #include "protocol/listreply.h"
 #include "server/clock.h"
 #include "server/money.h"
+#include "server/pagedrows.h"
 
 #include <algorithm>
 #include <chrono>
@@ -11,16 +12,6 @@
 namespace vantrell::server {
 
 namespace {
-
-std::string lowerAscii(std::string_view text)
-{
-    std::string lower(text);
-    for (char &c : lower) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
 
 std::vector<std::string> visibleCells(const OrderListRow &row)
 {
@@ -31,16 +22,6 @@ std::vector<std::string> visibleCells(const OrderListRow &row)
             std::to_string(row.pieces),
             formatFen(row.totalFen),
             row.createdAt.substr(0, 10)};
-}
-
-bool matchesKeyword(const std::vector<std::string> &cells, const std::string &keyword)
-{
-    // Column 0 is the hidden ID, not something the user can see or search for.
-    for (std::size_t i = 1; i < cells.size(); ++i) {
-        if (lowerAscii(cells[i]).find(keyword) != std::string::npos)
-            return true;
-    }
-    return false;
 }
 
 Replies orderList(Context &context, std::string_view text)
@@ -87,19 +68,13 @@ Replies orderList(Context &context, std::string_view text)
         for (const OrderListRow &row : context.storage.orderPage(query, (page - 1) * pageSize, pageSize))
             rows.push_back(visibleCells(row));
     } else {
-        const std::string needle = lowerAscii(*keyword);
-        std::vector<std::vector<std::string>> matching;
-        for (const OrderListRow &row : context.storage.orderList(query)) {
-            std::vector<std::string> cells = visibleCells(row);
-            if (matchesKeyword(cells, needle))
-                matching.push_back(std::move(cells));
-        }
-        pages = pageCount(static_cast<long long>(matching.size()), pageSize);
-        page = clampPage(*asked, pages);
-        const std::size_t first = static_cast<std::size_t>((page - 1) * pageSize);
-        const std::size_t last = std::min(matching.size(), first + static_cast<std::size_t>(pageSize));
-        for (std::size_t i = first; i < last; ++i)
-            rows.push_back(std::move(matching[i]));
+        std::vector<RowCells> all;
+        for (const OrderListRow &row : context.storage.orderList(query))
+            all.push_back(visibleCells(row));
+        RowPage found = pageRows(std::move(all), *keyword, *asked, pageSize);
+        pages = found.pages;
+        page = found.page;
+        rows = std::move(found.rows);
     }
 
     protocol::ListReplyBuilder builder;
@@ -150,17 +125,6 @@ std::string_view orderStateText(int state)
     default:
         return {};
     }
-}
-
-long long pageCount(long long rows, int pageSize)
-{
-    const long long size = std::max(1, pageSize);
-    return std::max(1LL, (rows + size - 1) / size);
-}
-
-long long clampPage(long long asked, long long pages)
-{
-    return std::clamp(asked, 1LL, std::max(1LL, pages));
 }
 
 void registerOrderListHandlers(HandlerTable &table)

@@ -16,9 +16,4 @@ void registerOrderListHandlers(HandlerTable &table);
 // "待发货", "已发货", "取消中", "已关闭"; empty for an unknown state.
 std::string_view orderStateText(int state);
 
-// 合计页数 for `rows` rows: at least 1.
-long long pageCount(long long rows, int pageSize);
-// The asked page clamped to 1..pages.
-long long clampPage(long long asked, long long pages);
-
 } // namespace vantrell::server

@@ -1,10 +1,19 @@
 #include "server/pagedrows.h"
 
-#include "server/orders.h"
-
 #include <algorithm>
 
 namespace vantrell::server {
+
+long long pageCount(long long rows, int pageSize)
+{
+    const long long size = std::max(1, pageSize);
+    return std::max(1LL, (rows + size - 1) / size);
+}
+
+long long clampPage(long long asked, long long pages)
+{
+    return std::clamp(asked, 1LL, std::max(1LL, pages));
+}
 
 std::string foldAscii(const std::string &text)
 {

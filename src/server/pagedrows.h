@@ -1,7 +1,8 @@
 #pragma once
 
-// Paging of list rows that are read whole and filtered by keyword in memory: the partner
-// and finance lists of one merchant are short enough for that.
+// Paging of list replies. Rows that are read whole are filtered by keyword in memory: the
+// partner and finance lists of one merchant are short enough for that, and so are the
+// orders that match a keyword.
 
 #include <string>
 #include <vector>
@@ -16,6 +17,11 @@ struct RowPage
     long long page = 1;
     std::vector<RowCells> rows;
 };
+
+// 合计页数 for `rows` rows: at least 1.
+long long pageCount(long long rows, int pageSize);
+// The asked page clamped to 1..pages.
+long long clampPage(long long asked, long long pages);
 
 // ASCII letters folded to lower case; other bytes (Chinese text) are kept.
 std::string foldAscii(const std::string &text);
