@@ -9,11 +9,13 @@
 #include "protocol/frame.h"
 #include "protocol/gbk.h"
 #include "protocol/md5.h"
-#include "server/accounts.h"
+#include "server/accounts/passwords.h"
+#include "server/accounts/store.h"
+#include "server/db/database.h"
 #include "server/handlers.h"
 #include "server/log.h"
 #include "server/server.h"
-#include "server/storage.h"
+#include "server/states.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -166,23 +168,22 @@ int main(int argc, char **argv)
     config.minimumVersion = "9.0"; // every check is answered, so each one is a round trip
     config.downloadAddress = "http://example.test/download";
 
-    auto storage = server::openStorage(config.database);
+    auto database = server::db::Database::open(config.database);
     constexpr int kAccounts = 256;
     const std::string digest = protocol::md5Hex("bench-password");
-    server::Account account;
-    account.passwordHash = server::hashPasswordDigest(digest);
+    server::accounts::Account account;
+    account.passwordHash = server::accounts::hashPasswordDigest(digest);
     account.type = server::kAccountPurchaser;
     account.phone = "13800000000";
     for (int i = 0; i < kAccounts; ++i) {
         account.userName = "bench" + std::to_string(1000 + i);
         account.company = "压测商贸有限公司" + std::to_string(1000 + i);
-        storage->createAccount(account);
+        database->write([&](server::db::Tx &tx) { server::accounts::create(tx, account); });
     }
 
     server::HandlerTable handlers;
-    server::registerConnectionHandlers(handlers);
     server::registerAllHandlers(handlers);
-    server::Server server(config, *storage, std::move(handlers));
+    server::Server server(config, *database, std::move(handlers));
     server.listen();
     std::thread serverThread([&] { server.run(); });
     const unsigned short port = server.port();
@@ -221,7 +222,7 @@ int main(int argc, char **argv)
 
     server.stop();
     serverThread.join();
-    storage.reset();
+    database.reset();
     for (const char *suffix : {"", "-wal", "-shm"})
         std::remove((path + suffix).c_str());
     return 0;

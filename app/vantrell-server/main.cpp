@@ -1,8 +1,9 @@
+#include "server/db/database.h"
+#include "server/demo.h"
 #include "server/handlers.h"
 #include "server/log.h"
 #include "server/options.h"
 #include "server/server.h"
-#include "server/storage.h"
 
 #include <cstdio>
 #include <exception>
@@ -24,13 +25,13 @@ int main(int argc, char **argv)
     }
     const Config &config = commandLine.config;
     try {
-        std::unique_ptr<Storage> storage = openStorage(config.database);
-        if (config.demo)
-            seedDemo(*storage);
         HandlerTable handlers;
-        registerConnectionHandlers(handlers);
         registerAllHandlers(handlers);
-        Server server(config, *storage, std::move(handlers));
+        handlers.verifyAgainstCatalogue();
+        std::unique_ptr<db::Database> database = db::Database::open(config.database);
+        if (config.demo)
+            seedDemo(*database);
+        Server server(config, *database, std::move(handlers));
         server.listen();
         server.stopOnSignals();
         server.run();

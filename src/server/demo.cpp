@@ -1,7 +1,13 @@
+#include "server/demo.h"
+
 #include "protocol/md5.h"
-#include "server/accounts.h"
+#include "server/accounts/passwords.h"
+#include "server/accounts/store.h"
 #include "server/clock.h"
-#include "server/storage.h"
+#include "server/finance/store.h"
+#include "server/orders/store.h"
+#include "server/partners/store.h"
+#include "server/states.h"
 
 #include <algorithm>
 #include <chrono>
@@ -13,20 +19,23 @@ namespace {
 
 constexpr const char *kDemoPassword = "demo1234";
 
-std::int64_t ensureAccount(Storage &storage, Account account)
+using accounts::Account;
+using orders::NewLine;
+
+std::int64_t ensureAccount(db::Tx &tx, Account account, const std::string &hash)
 {
-    if (const auto existing = storage.accountByName(account.userName))
+    if (const auto existing = accounts::byName(tx, account.userName))
         return existing->id;
-    account.passwordHash = hashPasswordDigest(protocol::md5Hex(kDemoPassword));
-    if (storage.createAccount(account) != CreateAccountResult::Created)
+    account.passwordHash = hash;
+    if (accounts::create(tx, account) != accounts::CreateResult::Created)
         throw std::runtime_error("demo data: the company " + account.company + " belongs to another account");
-    return storage.accountByName(account.userName)->id;
+    return accounts::byName(tx, account.userName)->id;
 }
 
-NewOrderLine line(const char *name, const char *code, const char *spec, const char *unit, long long priceFen,
-                  long long weightG, long long quantity)
+NewLine line(const char *name, const char *code, const char *spec, const char *unit, long long priceFen,
+             long long weightG, long long quantity)
 {
-    return NewOrderLine{0, name, code, spec, unit, priceFen, weightG, quantity};
+    return NewLine{0, name, code, spec, unit, priceFen, weightG, quantity};
 }
 
 // A time `minutesAgo` before `at`, but never before the start of that day, so that
@@ -46,7 +55,13 @@ std::string orderNo(const std::string &time, int sequence)
 
 } // namespace
 
-void seedDemo(Storage &storage)
+void seedDemo(db::Database &database)
+{
+    const std::string hash = accounts::hashPasswordDigest(protocol::md5Hex(kDemoPassword));
+    database.write([&](db::Tx &tx) { seedDemo(tx, hash); });
+}
+
+void seedDemo(db::Tx &tx, const std::string &passwordHash)
 {
     const TimePoint at = now();
     const std::string stamp = isoTime(at);
@@ -60,7 +75,7 @@ void seedDemo(Storage &storage)
     supplier.email = "sales@qinghe-food.cn";
     supplier.address = "浙江省杭州市余杭区仓前街道良睦路1288号";
     supplier.createdAt = stamp;
-    const std::int64_t supplierId = ensureAccount(storage, supplier);
+    const std::int64_t supplierId = ensureAccount(tx, supplier, passwordHash);
 
     Account buyer;
     buyer.userName = "buyer";
@@ -71,15 +86,15 @@ void seedDemo(Storage &storage)
     buyer.email = "purchase@xianda.com.cn";
     buyer.address = "上海市浦东新区张江路88号3号仓";
     buyer.createdAt = stamp;
-    const std::int64_t buyerId = ensureAccount(storage, buyer);
+    const std::int64_t buyerId = ensureAccount(tx, buyer, passwordHash);
 
-    if (storage.cooperationState(supplierId, buyerId) == 0)
-        storage.setCooperationState(supplierId, buyerId, kCooperationActive, stamp);
+    if (partners::cooperationState(tx, supplierId, buyerId) == 0)
+        partners::setCooperationState(tx, supplierId, buyerId, kCooperationActive, stamp);
 
-    OrderListQuery existing;
+    orders::ListQuery existing;
     existing.accountId = supplierId;
     existing.supplierSide = true;
-    if (storage.orderCount(existing) > 0)
+    if (orders::count(tx, existing) > 0)
         return;
 
     const auto rice = line("东北有机大米", "QH-1001", "5kg/袋", "袋", 6800, 5000, 10);
@@ -93,7 +108,7 @@ void seedDemo(Storage &storage)
         int minutesAgo;
         int state;
         long long freightFen;
-        std::vector<NewOrderLine> lines;
+        std::vector<NewLine> lines;
     };
     const std::vector<Plan> plans = {
         {0, 30, kOrderPending, 1500, {rice, oil}},     {0, 90, kOrderShipped, 2000, {eggs, noodles}},
@@ -107,7 +122,7 @@ void seedDemo(Storage &storage)
     std::string settledTo;
     int sequence = 0;
     for (const Plan &plan : plans) {
-        NewOrder order;
+        orders::NewOrder order;
         order.createdAt = sameDayTime(at, plan.daysAgo, plan.minutesAgo);
         order.orderNo = orderNo(order.createdAt, ++sequence);
         order.supplierId = supplierId;
@@ -123,7 +138,7 @@ void seedDemo(Storage &storage)
             order.trackingNo = "SF10" + order.orderNo.substr(2);
             order.shippedAt = order.createdAt;
         }
-        const std::int64_t id = storage.insertOrder(order);
+        const std::int64_t id = orders::insert(tx, order);
         if (plan.daysAgo >= 5) {
             settled.push_back(id);
             const std::string date = order.createdAt.substr(0, 10);
@@ -133,8 +148,8 @@ void seedDemo(Storage &storage)
     }
     const std::string statementNo =
         "DZ" + settledTo.substr(0, 4) + settledTo.substr(5, 2) + settledTo.substr(8, 2) + "0001";
-    storage.insertStatement(statementNo, supplierId, buyerId, settledFrom, settledTo, kStatementSettled,
-                            settled, stamp);
+    finance::insertStatement(tx, statementNo, supplierId, buyerId, settledFrom, settledTo, kStatementSettled,
+                             settled, stamp);
 }
 
 } // namespace vantrell::server

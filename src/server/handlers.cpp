@@ -1,14 +1,32 @@
 #include "server/handlers.h"
 
 #include "protocol/fieldtext.h"
+#include "server/db/database.h"
 
 #include <stdexcept>
 
 namespace vantrell::server {
 
+std::string reply(protocol::Reply id, std::string_view fields)
+{
+    return protocol::makePayload(protocol::entry(id).name, fields);
+}
+
 std::string reply(std::string_view name, std::string_view fields)
 {
     return protocol::makePayload(name, fields);
+}
+
+bool isRefusal(std::string_view payload)
+{
+    return payload.starts_with("提示信息_错误|");
+}
+
+db::Tx &Context::tx() const
+{
+    if (transaction == nullptr)
+        throw std::logic_error("the request's policy opens no transaction");
+    return *transaction;
 }
 
 std::string notice(std::string_view text, std::string_view kind)
@@ -109,8 +127,16 @@ std::string_view trimUtf8(std::string_view text)
 
 } // namespace
 
+void Fields::checkKey(std::string_view key) const
+{
+    if (m_request && !protocol::requestHasKey(*m_request, key))
+        throw std::logic_error(std::string("key ") + std::string(key) + " is not a key of " +
+                               std::string(protocol::entry(*m_request).ident));
+}
+
 std::string Fields::value(std::string_view key) const
 {
+    checkKey(key);
     return protocol::valueOf(m_text, key);
 }
 
@@ -142,6 +168,7 @@ std::optional<long long> Fields::scaled(std::string_view key, int decimals) cons
 
 bool Fields::has(std::string_view key) const
 {
+    checkKey(key);
     if (key.empty())
         return false;
     std::string probe(key);
@@ -149,18 +176,48 @@ bool Fields::has(std::string_view key) const
     return m_text.find(probe) != std::string_view::npos;
 }
 
-void HandlerTable::add(std::string name, Handler handler)
+void HandlerTable::add(protocol::Request request, Policy policy, Handler handler)
 {
+    const std::string name(protocol::entry(request).name);
     if (!handler)
         throw std::invalid_argument("empty handler for " + name);
-    if (!m_handlers.emplace(name, std::move(handler)).second)
+    if (!m_routes.emplace(name, Route{name, request, policy, std::move(handler)}).second)
         throw std::logic_error("handler registered twice: " + name);
 }
 
-const Handler *HandlerTable::find(std::string_view name) const
+void HandlerTable::add(std::string name, Policy policy, Handler handler)
 {
-    const auto it = m_handlers.find(std::string(name));
-    return it == m_handlers.end() ? nullptr : &it->second;
+    if (const protocol::RequestEntry *known = protocol::findRequest(name)) {
+        add(known->id, policy, std::move(handler));
+        return;
+    }
+    if (!handler)
+        throw std::invalid_argument("empty handler for " + name);
+    if (!m_routes.emplace(name, Route{name, std::nullopt, policy, std::move(handler)}).second)
+        throw std::logic_error("handler registered twice: " + name);
+}
+
+const Route *HandlerTable::find(std::string_view name) const
+{
+    const auto it = m_routes.find(std::string(name));
+    return it == m_routes.end() ? nullptr : &it->second;
+}
+
+void HandlerTable::verifyAgainstCatalogue() const
+{
+    for (const protocol::RequestEntry &request : protocol::kRequests) {
+        const bool served = request.served == protocol::Served::Yes;
+        const bool handled = find(request.name) != nullptr;
+        if (served && !handled)
+            throw std::logic_error("no handler for the served request " + std::string(request.name));
+        if (!served && handled)
+            throw std::logic_error("a handler for " + std::string(request.name) +
+                                   ", which the catalogue does not mark served");
+    }
+    for (const auto &[name, route] : m_routes) {
+        if (!route.request)
+            throw std::logic_error("a handler for " + name + ", which is not in the catalogue");
+    }
 }
 
 } // namespace vantrell::server

@@ -1,8 +1,26 @@
 #include "server/pagedrows.h"
 
+#include "server/handlers.h"
+
 #include <algorithm>
 
 namespace vantrell::server {
+
+ListAsk readListAsk(const Fields &fields, std::string_view keywordKey, std::string_view pageKey)
+{
+    ListAsk ask;
+    const auto keyword = fields.trimmed(keywordKey);
+    const auto page = fields.count(pageKey);
+    if (!keyword)
+        ask.refusal = notice(std::string(keywordKey) + "不能包含特殊符号!");
+    else if (!page)
+        ask.refusal = notice(std::string(pageKey) + "必须是不小于0的整数!");
+    else {
+        ask.keyword = *keyword;
+        ask.page = *page;
+    }
+    return ask;
+}
 
 long long pageCount(long long rows, int pageSize)
 {

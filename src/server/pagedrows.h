@@ -5,9 +5,23 @@
 // orders that match a keyword.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vantrell::server {
+
+class Fields;
+
+// The keyword and page of a list request. `refusal` holds the notice when either is
+// unreadable; the other members are then meaningless.
+struct ListAsk
+{
+    std::string keyword;
+    long long page = 1;
+    std::string refusal;
+};
+ListAsk readListAsk(const Fields &fields, std::string_view keywordKey = "关键词",
+                    std::string_view pageKey = "查询页数");
 
 using RowCells = std::vector<std::string>;
 

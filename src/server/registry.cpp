@@ -1,21 +1,15 @@
-#include "server/accounts.h"
-#include "server/finance.h"
-#include "server/goods.h"
-#include "server/handlers.h"
-#include "server/orders.h"
-#include "server/partners.h"
-#include "server/personal.h"
+#include "server/domains.h"
 
 namespace vantrell::server {
 
 void registerAllHandlers(HandlerTable &table)
 {
-    registerAccountHandlers(table);
-    registerPersonalHandlers(table);
-    registerOrderListHandlers(table);
-    registerPartnerListHandlers(table);
-    registerFinanceListHandlers(table);
-    registerGoodsListHandlers(table);
+    registerConnectionHandlers(table);
+    accounts::registerHandlers(table);
+    partners::registerHandlers(table);
+    goods::registerHandlers(table);
+    orders::registerHandlers(table);
+    finance::registerHandlers(table);
 }
 
 } // namespace vantrell::server

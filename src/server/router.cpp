@@ -2,6 +2,7 @@
 
 #include "protocol/fieldtext.h"
 #include "protocol/gbk.h"
+#include "server/db/database.h"
 
 #include <exception>
 
@@ -35,7 +36,56 @@ bool gbkFieldBytesClean(std::string_view gbk)
     return true;
 }
 
-Routed routeRequest(std::string_view payload, SessionState &state, Storage &storage, const Config &config,
+Lane laneOf(std::string_view payload, const HandlerTable &handlers)
+{
+    const auto name = protocol::gbkToUtf8(protocol::splitPayload(payload).name);
+    const Route *route = name ? handlers.find(*name) : nullptr;
+    return route ? route->policy.lane : Lane::Io;
+}
+
+namespace {
+
+// The refusal text when the session may not send a request of this policy.
+std::string_view policyRefusal(const Policy &policy, const SessionState &state)
+{
+    if (policy.who != Who::Anyone && !state.loggedIn())
+        return kNotLoggedInText;
+    if (policy.who == Who::Supplier && state.role != Role::Supplier)
+        return kSupplierOnlyText;
+    if (policy.who == Who::Purchaser && state.role != Role::Purchaser)
+        return kPurchaserOnlyText;
+    return {};
+}
+
+Replies runHandler(const Route &route, SessionState &state, db::Database &db, const Config &config,
+                   std::string_view fieldText)
+{
+    const Fields fields(fieldText, route.request);
+    const auto inTransaction = [&](db::Tx &tx) {
+        Context context{state, db, &tx, config};
+        Replies replies = route.handler(context, fields);
+        for (const std::string &payload : replies) {
+            if (isRefusal(payload))
+                tx.rollbackOnly();
+        }
+        return replies;
+    };
+    switch (route.policy.access) {
+    case Access::Read:
+        return db.read(inTransaction);
+    case Access::Write:
+        return db.write(inTransaction);
+    case Access::None:
+    case Access::Steps:
+        break;
+    }
+    Context context{state, db, nullptr, config};
+    return route.handler(context, fields);
+}
+
+} // namespace
+
+Routed routeRequest(std::string_view payload, SessionState &state, db::Database &db, const Config &config,
                     const HandlerTable &handlers)
 {
     Routed routed;
@@ -60,9 +110,13 @@ Routed routeRequest(std::string_view payload, SessionState &state, Storage &stor
         refuse(routed, "not logged in", kNotLoggedInText);
         return routed;
     }
-    const Handler *handler = handlers.find(routed.name);
-    if (handler == nullptr) {
+    const Route *route = handlers.find(routed.name);
+    if (route == nullptr) {
         refuse(routed, "unknown request", kUnknownRequestText);
+        return routed;
+    }
+    if (const std::string_view refusal = policyRefusal(route->policy, state); !refusal.empty()) {
+        refuse(routed, refusal == kNotLoggedInText ? "not logged in" : "wrong role", refusal);
         return routed;
     }
     if (!gbkFieldBytesClean(fieldBytes)) {
@@ -77,8 +131,7 @@ Routed routeRequest(std::string_view payload, SessionState &state, Storage &stor
 
     Replies replies;
     try {
-        Context context{state, storage, config};
-        replies = (*handler)(context, *fields);
+        replies = runHandler(*route, state, db, config, *fields);
     } catch (const std::exception &error) {
         routed.failed = true;
         routed.detail = error.what();

@@ -21,9 +21,14 @@ struct Routed
     std::string detail;               // what the handler's exception said, for the log
 };
 
-// The handler's context is made from `state`, `storage` and `config`.
-Routed routeRequest(std::string_view payload, SessionState &state, Storage &storage, const Config &config,
+// Checks in a fixed order: readable GBK, login for "基础通讯_", a known name, the row's
+// policy (login, role), clean field bytes; then runs the handler in the transaction its
+// policy asks for. A refusal rolls that transaction back.
+Routed routeRequest(std::string_view payload, SessionState &state, db::Database &db, const Config &config,
                     const HandlerTable &handlers);
+
+// The lane of the request in `payload`; Io when the name is unknown or unreadable.
+Lane laneOf(std::string_view payload, const HandlerTable &handlers);
 
 // True when the field text's GBK bytes hold neither "|" nor "," and no double-byte
 // character whose second byte is "[", "]" or "|": such a character would read as a

@@ -19,8 +19,9 @@ namespace {
 constexpr auto kUseTuple = asio::experimental::as_tuple(asio::use_awaitable);
 }
 
-Server::Server(Config config, Storage &storage, HandlerTable handlers)
-    : m_config(std::move(config)), m_handlers(std::move(handlers)), m_services{m_config, storage, m_handlers},
+Server::Server(Config config, db::Database &database, HandlerTable handlers)
+    : m_config(std::move(config)),
+      m_handlers(std::move(handlers)), m_services{m_config, database, m_handlers},
       m_strand(asio::make_strand(m_io)), m_acceptor(m_strand), m_signals(m_strand), m_stopTimer(m_strand),
       m_slowLane(static_cast<std::size_t>(threadCount()))
 {

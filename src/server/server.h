@@ -27,7 +27,7 @@ public:
     // A stop gives the sessions this long to finish before they are cut off.
     static constexpr std::chrono::seconds kStopTimeout{5};
 
-    Server(Config config, Storage &storage, HandlerTable handlers);
+    Server(Config config, db::Database &database, HandlerTable handlers);
     ~Server();
     Server(const Server &) = delete;
     Server &operator=(const Server &) = delete;

@@ -144,9 +144,8 @@ bool Session::checkChunkHeaders(std::string_view bytes)
 
 asio::awaitable<void> Session::handlePayload(std::string payload)
 {
-    static const std::string slowGroup = protocol::gbk("登陆系统_");
-    if (!m_services.slowLane || !payload.starts_with(slowGroup)) {
-        deliver(routeRequest(payload, m_state, m_services.storage, m_services.config, m_services.handlers));
+    if (!m_services.slowLane || laneOf(payload, m_services.handlers) != Lane::Slow) {
+        deliver(routeRequest(payload, m_state, m_services.database, m_services.config, m_services.handlers));
         co_return;
     }
     // The reader waits for the answer, so the session's state is never shared, and
@@ -155,7 +154,7 @@ asio::awaitable<void> Session::handlePayload(std::string payload)
     const Routed routed = co_await asio::co_spawn(
         *m_services.slowLane,
         [this, &payload]() -> asio::awaitable<Routed> {
-            co_return routeRequest(payload, m_state, m_services.storage, m_services.config,
+            co_return routeRequest(payload, m_state, m_services.database, m_services.config,
                                    m_services.handlers);
         },
         asio::use_awaitable);

@@ -29,7 +29,7 @@ struct Routed;
 struct SessionServices
 {
     const Config &config;
-    Storage &storage;
+    db::Database &database;
     const HandlerTable &handlers;
     // Where the account requests run: their password hashing takes tens of milliseconds
     // of CPU each, and a burst of logins must not hold up every other connection's

@@ -1,5 +1,6 @@
 #include "server/version.h"
 
+#include "protocol/fieldtext.h"
 #include "server/handlers.h"
 
 #include <algorithm>
@@ -44,9 +45,8 @@ int comparePart(std::string_view a, std::string_view b)
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
-Replies versionCheck(Context &context, std::string_view fieldText)
+Replies versionCheck(Context &context, const Fields &fields)
 {
-    const Fields fields(fieldText);
     const std::string version = fields.value("版本号");
     if (screened(version) && version.size() <= kMaxVersionLength)
         context.session.clientVersion = version;
@@ -57,10 +57,8 @@ Replies versionCheck(Context &context, std::string_view fieldText)
     const auto order = compareVersions(version, context.config.minimumVersion);
     if (order && *order >= 0)
         return {};
-    std::string fieldsOut = "下载地址[";
-    fieldsOut += context.config.downloadAddress;
-    fieldsOut += ']';
-    return {reply("发现版本", fieldsOut)};
+    return {reply(protocol::Reply::UpdateFound,
+                  protocol::FieldWriter().add("下载地址", context.config.downloadAddress).str())};
 }
 
 } // namespace
@@ -83,9 +81,10 @@ std::optional<int> compareVersions(std::string_view a, std::string_view b)
 
 void registerConnectionHandlers(HandlerTable &table)
 {
-    table.add("版本验证_验证", versionCheck);
+    table.add(protocol::Request::VersionCheck, {Who::Anyone, Access::None}, versionCheck);
     // Any frame keeps a connection alive; the answer to a probe needs nothing more.
-    table.add("心跳包", [](Context &, std::string_view) { return Replies{}; });
+    table.add(protocol::Request::HeartbeatAnswer, {Who::Anyone, Access::None},
+              [](Context &, const Fields &) { return Replies{}; });
 }
 
 } // namespace vantrell::server

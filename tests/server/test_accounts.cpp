@@ -1,6 +1,7 @@
 #include "domainfixture.h"
 
-#include "server/accounts.h"
+#include "server/accounts/passwords.h"
+#include "server/states.h"
 
 #include <sodium.h>
 
@@ -37,10 +38,10 @@ TEST_F(AccountsTest, RegistrationLengthBoundariesCountGbkBytes)
         const std::string answer = registerAccount(c.user, c.company, "1");
         if (c.accepted) {
             EXPECT_EQ(answer, "登陆系统_账号注册成功|") << c.user;
-            EXPECT_TRUE(storage->accountByName(c.user)) << c.user;
+            EXPECT_TRUE(stores.accountByName(c.user)) << c.user;
         } else {
             EXPECT_TRUE(isNotice(answer)) << c.user << " " << answer;
-            EXPECT_FALSE(storage->accountByName(c.user)) << c.user;
+            EXPECT_FALSE(stores.accountByName(c.user)) << c.user;
         }
     }
 }
@@ -51,7 +52,7 @@ TEST_F(AccountsTest, RegistrationRefusesBadValuesAndDuplicates)
 
     EXPECT_EQ(registerAccount("alice", "另一家公司名称", "1"), notice("该用户名已被注册,请换一个用户名!"));
     EXPECT_EQ(registerAccount("alice2", "青禾食品有限公司", "1"), notice("该公司已注册过账号!"));
-    EXPECT_FALSE(storage->accountByName("alice2"));
+    EXPECT_FALSE(stores.accountByName("alice2"));
 
     SessionState anonymous;
     const auto attempt = [&](const std::string &digest, const std::string &phone, const std::string &type) {
@@ -69,14 +70,14 @@ TEST_F(AccountsTest, RegistrationRefusesBadValuesAndDuplicates)
     EXPECT_TRUE(isNotice(attempt(good, "138000011112", "1")));
     for (const char *type : {"0", "3", "", "01", "-1"})
         EXPECT_TRUE(isNotice(attempt(good, "138", type))) << type;
-    EXPECT_FALSE(storage->accountByName("bobby"));
+    EXPECT_FALSE(stores.accountByName("bobby"));
 
     // Screening: separators and marker words never reach the database.
     EXPECT_TRUE(isNotice(registerAccount("bo,by", "鲜达商贸公司", "1")));
     EXPECT_TRUE(isNotice(registerAccount("bo[by", "鲜达商贸公司", "1")));
     EXPECT_TRUE(isNotice(registerAccount("bobby", "鲜达数据详情_公司", "1")));
     EXPECT_TRUE(isNotice(registerAccount("bobby", "鲜达商贸公司", "1", "secret", "138|1")));
-    EXPECT_FALSE(storage->accountByName("bobby"));
+    EXPECT_FALSE(stores.accountByName("bobby"));
 
     EXPECT_EQ(registerAccount("bobby", "鲜达商贸公司", "1", "secret", ""), "登陆系统_账号注册成功|");
 }
@@ -84,7 +85,7 @@ TEST_F(AccountsTest, RegistrationRefusesBadValuesAndDuplicates)
 TEST_F(AccountsTest, LoginReportsProfileAndPreviousLoginTime)
 {
     ASSERT_EQ(registerAccount("supplier1", "杭州青禾食品公司", "2"), "登陆系统_账号注册成功|");
-    const Account stored = *storage->accountByName("supplier1");
+    const Account stored = *stores.accountByName("supplier1");
     EXPECT_NE(stored.passwordHash.find("$argon2id$"), std::string::npos);
     EXPECT_EQ(stored.passwordHash.find(digestOf("secret")), std::string::npos);
 
@@ -108,17 +109,17 @@ TEST_F(AccountsTest, LoginReportsProfileAndPreviousLoginTime)
 TEST_F(AccountsTest, HashesWithOtherLimitsAreRenewedAtLogin)
 {
     ASSERT_EQ(registerAccount("heidi", "海蒂食品有限公司", "1"), "登陆系统_账号注册成功|");
-    const std::int64_t id = storage->accountByName("heidi")->id;
-    const std::string current = storage->accountByName("heidi")->passwordHash;
+    const std::int64_t id = stores.accountByName("heidi")->id;
+    const std::string current = stores.accountByName("heidi")->passwordHash;
     char older[crypto_pwhash_STRBYTES];
     ASSERT_EQ(crypto_pwhash_str(older, digestOf("secret").c_str(), 32, crypto_pwhash_OPSLIMIT_INTERACTIVE,
                                 crypto_pwhash_MEMLIMIT_INTERACTIVE),
               0);
-    storage->setPasswordHash(id, older);
+    stores.setPasswordHash(id, older);
 
     SessionState session;
     EXPECT_FALSE(isNotice(login(session, "heidi")));
-    const std::string renewed = storage->accountByName("heidi")->passwordHash;
+    const std::string renewed = stores.accountByName("heidi")->passwordHash;
     EXPECT_NE(renewed, older);
     const auto limits = [](const std::string &hash) {
         return hash.substr(0, hash.find('$', hash.find("m=")));

@@ -2,7 +2,9 @@
 // personal centre, look at the order page; and the demo data as --demo seeds it.
 
 #include "protocol/gbk.h"
-#include "server/storage.h"
+#include "server/accounts/store.h"
+#include "server/db/database.h"
+#include "server/demo.h"
 #include "support/server/launcher.h"
 #include "support/server/testclient.h"
 
@@ -61,11 +63,12 @@ TEST(AccountsNetworkTest, RegisterLoginAndFetchThePersonalCentre)
 TEST(AccountsNetworkTest, DemoMerchantsSeeTheirOrdersAndFigures)
 {
     InProcessServer server;
-    server::seedDemo(server.storage());
-    server::seedDemo(server.storage()); // a second run adds nothing
+    server::seedDemo(server.database());
+    server::seedDemo(server.database()); // a second run adds nothing
     // The demo merchants obey the rules that registration and the personal centre enforce.
     for (const char *user : {"supplier", "buyer"}) {
-        const auto account = server.storage().accountByName(user);
+        const auto account =
+            server.database().read([&](server::db::Tx &tx) { return server::accounts::byName(tx, user); });
         ASSERT_TRUE(account) << user;
         EXPECT_LE(protocol::gbkLength(account->company), 25) << user;
         EXPECT_GE(protocol::gbkLength(account->contact), 4) << user;

@@ -31,7 +31,7 @@ protected:
         order.freightFen = freightFen;
         order.createdAt = createdAt;
         order.lines = {NewOrderLine{1, "大米", "R1", "5kg", "袋", priceFen, 5000, quantity}};
-        return storage->insertOrder(order);
+        return stores.insertOrder(order);
     }
 
     // The list as the client reads it (from the GBK bytes it would receive).
@@ -174,10 +174,10 @@ TEST_F(OrderListTest, DashboardCountsEachSideAndLeavesClosedOrdersOut)
     const auto settled = addOrder(buyer, supplier, kOrderShipped, "2026-03-01 12:00:00", 10000, 1);
     const auto reconciled = addOrder(buyer, supplier, kOrderShipped, "2026-03-02 12:00:00", 2000, 1);
     addOrder(otherBuyer, otherSupplier, kOrderShipped, "2026-03-10 09:00:00", 77700, 1); // someone else's
-    storage->insertStatement("DZ1", supplier.accountId, buyer.accountId, "2026-03-01", "2026-03-01",
-                             kStatementSettled, {settled}, "2026-03-03 10:00:00");
-    storage->insertStatement("DZ2", supplier.accountId, buyer.accountId, "2026-03-02", "2026-03-02",
-                             kStatementReconciled, {reconciled}, "2026-03-03 10:00:00");
+    stores.insertStatement("DZ1", supplier.accountId, buyer.accountId, "2026-03-01", "2026-03-01",
+                           kStatementSettled, {settled}, "2026-03-03 10:00:00");
+    stores.insertStatement("DZ2", supplier.accountId, buyer.accountId, "2026-03-02", "2026-03-02",
+                           kStatementReconciled, {reconciled}, "2026-03-03 10:00:00");
 
     const std::string expected =
         "基础通讯_订单管理/返回实时数据|未发货[1]已发货[3]今日销售额[43.00]昨日销售额[15.00]"

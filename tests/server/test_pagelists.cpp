@@ -20,16 +20,16 @@ protected:
         buyer = merchant("buyer", "鲜达商贸有限公司", false);
         otherBuyer = merchant("buyer2", "Fresh Mart Ltd", false);
         thirdBuyer = merchant("buyer3", "北城超市连锁公司", false);
-        storage->setContactData(supplier.accountId, {"张青禾", "13900000001", "", "杭州市西湖区一号"});
-        storage->setContactData(buyer.accountId, {"李鲜达", "13900000002", "", "上海市浦东新区二号"});
-        storage->setContactData(otherBuyer.accountId, {"Tom Lee", "13900000003", "", "Nanjing Road 3"});
-        storage->setContactData(thirdBuyer.accountId, {"王北城", "13900000004", "", "北京市朝阳区四号"});
+        stores.setContactData(supplier.accountId, {"张青禾", "13900000001", "", "杭州市西湖区一号"});
+        stores.setContactData(buyer.accountId, {"李鲜达", "13900000002", "", "上海市浦东新区二号"});
+        stores.setContactData(otherBuyer.accountId, {"Tom Lee", "13900000003", "", "Nanjing Road 3"});
+        stores.setContactData(thirdBuyer.accountId, {"王北城", "13900000004", "", "北京市朝阳区四号"});
     }
 
     void cooperate(const SessionState &seller, const SessionState &purchaser, int state,
                    const std::string &at)
     {
-        storage->setCooperationState(seller.accountId, purchaser.accountId, state, at);
+        stores.setCooperationState(seller.accountId, purchaser.accountId, state, at);
     }
 
     std::int64_t addOrder(const SessionState &purchaser, const SessionState &seller, int state,
@@ -43,7 +43,7 @@ protected:
         order.freightFen = freightFen;
         order.createdAt = createdAt;
         order.lines = {NewOrderLine{1, "大米", "R1", "5kg", "袋", priceFen, 5000, 1}};
-        return storage->insertOrder(order);
+        return stores.insertOrder(order);
     }
 
     // The reply as the client reads it from the GBK bytes, after checking its name.
@@ -163,10 +163,10 @@ TEST_F(PageListTest, FinanceListSumsEachPairSeparately)
     // No cooperation on record, but orders: still a partner on this page.
     addOrder(otherBuyer, supplier, kOrderShipped, "2026-03-06 09:00:00", 5000);
     addOrder(otherBuyer, otherSupplier, kOrderShipped, "2026-03-06 10:00:00", 77700);
-    storage->insertStatement("DZ1", supplier.accountId, buyer.accountId, "2026-03-01", "2026-03-02",
-                             kStatementSettled, {settledA, settledB}, "2026-03-03 10:00:00");
-    storage->insertStatement("DZ2", supplier.accountId, buyer.accountId, "2026-03-03", "2026-03-03",
-                             kStatementReconciled, {reconciled}, "2026-03-04 10:00:00");
+    stores.insertStatement("DZ1", supplier.accountId, buyer.accountId, "2026-03-01", "2026-03-02",
+                           kStatementSettled, {settledA, settledB}, "2026-03-03 10:00:00");
+    stores.insertStatement("DZ2", supplier.accountId, buyer.accountId, "2026-03-03", "2026-03-03",
+                           kStatementReconciled, {reconciled}, "2026-03-04 10:00:00");
 
     const protocol::ListReply seller = finance(supplier);
     EXPECT_EQ(captions(seller), (Cells{"采购商ID", "商家名称", "姓名", "电话", "地址", "已结算", "未结算"}));

@@ -67,7 +67,7 @@ TEST_F(PersonalTest, ByteRulesApplyAfterTrimmingAsciiAndFullWidthSpaces)
         else
             ASSERT_FALSE(isNotice(save("王五", "13900000000")));
     }
-    EXPECT_EQ(storage->accountByName("henry")->phone, "13900000000");
+    EXPECT_EQ(stores.accountByName("henry")->phone, "13900000000");
 }
 
 TEST_F(PersonalTest, ForbiddenCharactersAndMarkerWordsAreRefused)

@@ -2,11 +2,12 @@
 // bad input, failing handlers, reply order, and many clients logging in at once.
 
 #include "protocol/fieldtext.h"
+#include "server/accounts/store.h"
+#include "server/db/database.h"
 #include "server/handlers.h"
 #include "server/log.h"
 #include "server/router.h"
 #include "server/server.h"
-#include "server/storage.h"
 #include "server/version.h"
 #include "support/server/launcher.h"
 #include "support/server/testclient.h"
@@ -36,19 +37,25 @@ server::Config versionConfig()
 // Handlers of the test's own, registered next to the real ones.
 void addProbeHandlers(HandlerTable &table)
 {
-    table.add("基础通讯_测试/抛出", [](server::Context &, std::string_view) -> Replies {
+    table.add("基础通讯_测试/抛出", {}, [](server::Context &, const server::Fields &) -> Replies {
         throw std::runtime_error("storage gone");
     });
-    table.add("登陆系统_测试/顺序", [](server::Context &, std::string_view) {
-        return Replies{server::reply("一_甲"), server::reply("二_乙"), server::reply("三_丙")};
-    });
+    table.add("登陆系统_测试/顺序",
+              server::Policy{server::Who::Anyone, server::Access::None, server::Lane::Slow},
+              [](server::Context &, const server::Fields &) {
+                  return Replies{server::reply("一_甲"), server::reply("二_乙"), server::reply("三_丙")};
+              });
     // Half of this answer cannot be written in GBK.
-    table.add("登陆系统_测试/半截", [](server::Context &, std::string_view) {
-        return Replies{server::reply("一_甲"), server::reply("二_乙", "内容[\xF0\x9F\x98\x80]")};
-    });
-    table.add("登陆系统_测试/回显", [](server::Context &, std::string_view fields) {
-        return Replies{server::reply("回显_值", fields)};
-    });
+    table.add("登陆系统_测试/半截",
+              server::Policy{server::Who::Anyone, server::Access::None, server::Lane::Slow},
+              [](server::Context &, const server::Fields &) {
+                  return Replies{server::reply("一_甲"), server::reply("二_乙", "内容[\xF0\x9F\x98\x80]")};
+              });
+    table.add("登陆系统_测试/回显",
+              server::Policy{server::Who::Anyone, server::Access::None, server::Lane::Slow},
+              [](server::Context &, const server::Fields &fields) {
+                  return Replies{server::reply("回显_值", fields.text())};
+              });
 }
 
 struct SessionTest : ::testing::Test
@@ -204,13 +211,13 @@ TEST_F(SessionTest, LogNamesRefusalsButNeverPasswordsOrValues)
 
 TEST(Routing, HeartbeatAnswerWithOrWithoutSeparatorIsQuiet)
 {
-    auto storage = server::openStorage("sqlite::memory:");
+    auto database = server::db::Database::open("sqlite::memory:");
     HandlerTable table;
     server::registerConnectionHandlers(table);
     server::SessionState state;
     const server::Config config;
     for (const std::string &payload : {toGbk("心跳包|"), toGbk("心跳包")}) {
-        const auto routed = server::routeRequest(payload, state, *storage, config, table);
+        const auto routed = server::routeRequest(payload, state, *database, config, table);
         EXPECT_TRUE(routed.replies.empty());
         EXPECT_TRUE(routed.refusal.empty());
     }
@@ -231,14 +238,17 @@ TEST(ManyClients, FiveHundredLogInAtOnce)
     TestClient first;
     ASSERT_TRUE(first.connect(server.port()));
     ASSERT_TRUE(first.registerAccount("merchant1000", "pw-shared", "并发测试商贸公司1000"));
-    const auto stored = server.storage().accountByName("merchant1000");
+    server::db::Database &database = server.database();
+    const auto stored =
+        database.read([](server::db::Tx &tx) { return server::accounts::byName(tx, "merchant1000"); });
     ASSERT_TRUE(stored);
     for (int i = 1; i < kClients; ++i) {
-        server::Account account = *stored;
+        server::accounts::Account account = *stored;
         account.id = 0;
         account.userName = "merchant" + std::to_string(1000 + i);
         account.company = "并发测试商贸公司" + std::to_string(1000 + i);
-        ASSERT_EQ(server.storage().createAccount(account), server::CreateAccountResult::Created);
+        ASSERT_EQ(database.write([&](server::db::Tx &tx) { return server::accounts::create(tx, account); }),
+                  server::accounts::CreateResult::Created);
     }
 
     std::vector<std::unique_ptr<TestClient>> clients;

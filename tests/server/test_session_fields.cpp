@@ -89,10 +89,11 @@ TEST(Replies, NoticeAndReplyPayloads)
 TEST(HandlerTableRules, DuplicatesAndEmptyHandlersAreProgrammingErrors)
 {
     HandlerTable table;
-    table.add("登陆系统_用户登陆", [](Context &, std::string_view) { return Replies{}; });
-    EXPECT_THROW(table.add("登陆系统_用户登陆", [](Context &, std::string_view) { return Replies{}; }),
+    table.add("登陆系统_用户登陆", {}, [](Context &, const Fields &) { return Replies{}; });
+    EXPECT_THROW(table.add(vantrell::protocol::Request::Login, {},
+                           [](Context &, const Fields &) { return Replies{}; }),
                  std::logic_error);
-    EXPECT_THROW(table.add("登陆系统_修改密码", Handler{}), std::invalid_argument);
+    EXPECT_THROW(table.add("登陆系统_修改密码", {}, Handler{}), std::invalid_argument);
     EXPECT_NE(table.find("登陆系统_用户登陆"), nullptr);
     EXPECT_EQ(table.find("登陆系统_用户"), nullptr);
 }

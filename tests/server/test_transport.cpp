@@ -95,10 +95,12 @@ TEST(Heartbeat, SilentConnectionIsClosedAfterThreePeriods)
 TEST(Heartbeat, TimeSpentOnTheClientsRequestIsNotItsSilence)
 {
     InProcessServer server(quickHeartbeat(), [](server::HandlerTable &table) {
-        table.add("登陆系统_测试/慢", [](server::Context &, std::string_view) {
-            std::this_thread::sleep_for(900ms); // more than three periods
-            return server::Replies{server::reply("慢_完成")};
-        });
+        table.add("登陆系统_测试/慢",
+                  server::Policy{server::Who::Anyone, server::Access::None, server::Lane::Slow},
+                  [](server::Context &, const server::Fields &) {
+                      std::this_thread::sleep_for(900ms); // more than three periods
+                      return server::Replies{server::reply("慢_完成")};
+                  });
     });
     TestClient client;
     ASSERT_TRUE(client.connect(server.port()));
@@ -115,10 +117,12 @@ TEST(Connection, AccountRequestsDoNotHoldUpOtherConnections)
     server::Config config = outdatedClients();
     config.threads = 2;
     InProcessServer server(config, [](server::HandlerTable &table) {
-        table.add("登陆系统_测试/慢", [](server::Context &, std::string_view) {
-            std::this_thread::sleep_for(1s); // as a burst of password checks would
-            return server::Replies{server::reply("慢_完成")};
-        });
+        table.add("登陆系统_测试/慢",
+                  server::Policy{server::Who::Anyone, server::Access::None, server::Lane::Slow},
+                  [](server::Context &, const server::Fields &) {
+                      std::this_thread::sleep_for(1s); // as a burst of password checks would
+                      return server::Replies{server::reply("慢_完成")};
+                  });
     });
     std::vector<std::unique_ptr<TestClient>> busy;
     for (int i = 0; i < 4; ++i) {
@@ -269,10 +273,12 @@ TEST(Stop, GracefulStopSendsEveryConnectionACloseFrame)
 TEST(Stop, RequestInFlightIsAnsweredBeforeTheCloseFrame)
 {
     InProcessServer server(testConfig(), [](server::HandlerTable &table) {
-        table.add("登陆系统_测试/慢", [](server::Context &, std::string_view) {
-            std::this_thread::sleep_for(500ms);
-            return server::Replies{server::reply("慢_完成")};
-        });
+        table.add("登陆系统_测试/慢",
+                  server::Policy{server::Who::Anyone, server::Access::None, server::Lane::Slow},
+                  [](server::Context &, const server::Fields &) {
+                      std::this_thread::sleep_for(500ms);
+                      return server::Replies{server::reply("慢_完成")};
+                  });
     });
     TestClient client;
     ASSERT_TRUE(client.connect(server.port()));

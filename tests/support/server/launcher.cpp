@@ -1,9 +1,9 @@
 #include "support/server/launcher.h"
 
+#include "server/db/database.h"
 #include "server/handlers.h"
 #include "server/log.h"
 #include "server/server.h"
-#include "server/storage.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -31,13 +31,12 @@ server::Config testConfig()
 InProcessServer::InProcessServer(server::Config config,
                                  const std::function<void(server::HandlerTable &)> &extra)
 {
-    m_storage = server::openStorage(config.database);
+    m_database = server::db::Database::open(config.database);
     server::HandlerTable handlers;
-    server::registerConnectionHandlers(handlers);
     server::registerAllHandlers(handlers);
     if (extra)
         extra(handlers);
-    m_server = std::make_unique<server::Server>(std::move(config), *m_storage, std::move(handlers));
+    m_server = std::make_unique<server::Server>(std::move(config), *m_database, std::move(handlers));
     m_server->listen();
     m_port = m_server->port();
     m_thread = std::thread([this] { m_server->run(); });

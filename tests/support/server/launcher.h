@@ -16,7 +16,9 @@
 namespace vantrell::server {
 class HandlerTable;
 class Server;
-class Storage;
+namespace db {
+class Database;
+} // namespace db
 } // namespace vantrell::server
 
 namespace vantrell::testing {
@@ -38,12 +40,12 @@ public:
 
     unsigned short port() const { return m_port; }
     server::Server &server() { return *m_server; }
-    server::Storage &storage() { return *m_storage; }
+    server::db::Database &database() { return *m_database; }
     // Graceful stop; returns when the server has finished.
     void stop();
 
 private:
-    std::unique_ptr<server::Storage> m_storage;
+    std::unique_ptr<server::db::Database> m_database;
     std::unique_ptr<server::Server> m_server;
     std::thread m_thread;
     unsigned short m_port = 0;

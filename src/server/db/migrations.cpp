@@ -1,6 +1,6 @@
-#include "server/storage_sqlite.h"
+#include "server/db/database.h"
 
-namespace vantrell::server {
+namespace vantrell::server::db {
 
 const std::vector<Migration> &schemaMigrations()
 {
@@ -91,4 +91,4 @@ const std::vector<Migration> &schemaMigrations()
     return migrations;
 }
 
-} // namespace vantrell::server
+} // namespace vantrell::server::db

@@ -1,0 +1,87 @@
+#pragma once
+
+// Orders and their lines; the order list and the dashboard figures.
+
+#include "server/db/database.h"
+#include "server/states.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vantrell::server::orders {
+
+// What an order list shows; the side decides whose orders and who "the other party" is.
+struct ListQuery
+{
+    std::int64_t accountId = 0;
+    bool supplierSide = false;
+    std::vector<int> states;    // empty: every state
+    std::int64_t partnerId = 0; // 0: every partner
+};
+
+struct ListRow
+{
+    std::int64_t id = 0;
+    int state = 0;
+    std::string orderNo;
+    std::string partnerCompany;
+    long long pieces = 0;
+    long long totalFen = 0;
+    std::string createdAt;
+};
+
+struct Dashboard
+{
+    long long pendingCount = 0;
+    long long shippedCount = 0;
+    long long todayFen = 0;
+    long long yesterdayFen = 0;
+    long long todayPieces = 0;
+    long long yesterdayPieces = 0;
+    long long unsettledFen = 0;
+    long long settledFen = 0;
+};
+
+struct NewLine
+{
+    std::int64_t goodsId = 0;
+    std::string name;
+    std::string code;
+    std::string spec;
+    std::string unit;
+    long long priceFen = 0;
+    long long weightG = 0;
+    long long quantity = 0;
+};
+
+struct NewOrder
+{
+    std::string orderNo;
+    std::int64_t supplierId = 0;
+    std::int64_t purchaserId = 0;
+    int state = kOrderPending;
+    long long freightFen = 0;
+    std::string address;
+    std::string message;
+    int shipMethod = 0;
+    std::string carrier;
+    std::string trackingNo;
+    std::string createdAt;
+    std::string shippedAt;
+    std::vector<NewLine> lines;
+};
+
+// Newest first. `list` returns every matching order, `page` one page of them.
+std::vector<ListRow> list(db::Tx &tx, const ListQuery &query);
+long long count(db::Tx &tx, const ListQuery &query);
+std::vector<ListRow> page(db::Tx &tx, const ListQuery &query, long long offset, long long limit);
+
+Dashboard dashboard(db::Tx &tx, std::int64_t accountId, bool supplierSide, const std::string &today,
+                    const std::string &yesterday);
+
+// Stores a complete order with its lines; amounts and pieces follow from the lines.
+std::int64_t insert(db::Tx &tx, const NewOrder &order);
+bool orderNoExists(db::Tx &tx, const std::string &orderNo);
+
+} // namespace vantrell::server::orders

@@ -1,0 +1,68 @@
+#include "server/partners/store.h"
+
+#include "server/states.h"
+
+#include <soci/soci.h>
+
+namespace vantrell::server::partners {
+
+int cooperationState(db::Tx &tx, std::int64_t supplierId, std::int64_t purchaserId)
+{
+    const long long supplier = supplierId;
+    const long long purchaser = purchaserId;
+    int state = 0;
+    soci::indicator found = soci::i_null;
+    soci::session &sql = tx.sql();
+    sql << "SELECT state FROM cooperations WHERE supplier_id = :s AND purchaser_id = :p", soci::use(supplier),
+        soci::use(purchaser), soci::into(state, found);
+    return sql.got_data() && found == soci::i_ok ? state : 0;
+}
+
+void setCooperationState(db::Tx &tx, std::int64_t supplierId, std::int64_t purchaserId, int state,
+                         const std::string &at)
+{
+    soci::session &sql = tx.sql();
+    const long long supplier = supplierId;
+    const long long purchaser = purchaserId;
+    int rows = 0;
+    sql << "SELECT COUNT(*) FROM cooperations WHERE supplier_id = :s AND purchaser_id = :p",
+        soci::use(supplier), soci::use(purchaser), soci::into(rows);
+    if (rows == 0) {
+        sql << "INSERT INTO cooperations (supplier_id, purchaser_id, state, created_at, updated_at)"
+               " VALUES (:s, :p, :st, :c, :u)",
+            soci::use(supplier), soci::use(purchaser), soci::use(state), soci::use(at), soci::use(at);
+    } else {
+        sql << "UPDATE cooperations SET state = :st, updated_at = :u WHERE supplier_id = :s AND purchaser_id "
+               "= :p",
+            soci::use(state), soci::use(at), soci::use(supplier), soci::use(purchaser);
+    }
+}
+
+std::vector<PartnerRow> partnerList(db::Tx &tx, std::int64_t accountId, bool supplierSide, bool activeOnly)
+{
+    const Side side = sideOf(supplierSide);
+    const long long me = accountId;
+    const int onlyActive = activeOnly ? 1 : 0;
+    const int active = kCooperationActive;
+
+    std::vector<PartnerRow> rows;
+    PartnerRow row;
+    long long partnerId = 0;
+    soci::statement statement =
+        (tx.sql().prepare << std::string("SELECT p.id, c.state, p.company, p.contact, p.phone, p.address"
+                                         " FROM cooperations c JOIN accounts p ON p.id = c.") +
+                                 side.other + " WHERE c." + side.own +
+                                 " = :me AND (:only = 0 OR c.state = :active)"
+                                 " ORDER BY c.created_at DESC, c.id DESC",
+         soci::use(me, "me"), soci::use(onlyActive, "only"), soci::use(active, "active"),
+         soci::into(partnerId), soci::into(row.state), soci::into(row.company), soci::into(row.contact),
+         soci::into(row.phone), soci::into(row.address));
+    statement.execute();
+    while (statement.fetch()) {
+        row.partnerId = partnerId;
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+} // namespace vantrell::server::partners
