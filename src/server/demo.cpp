@@ -91,6 +91,37 @@ void seedDemo(db::Tx &tx, const std::string &passwordHash)
     if (partners::cooperationState(tx, supplierId, buyerId) == 0)
         partners::setCooperationState(tx, supplierId, buyerId, kCooperationActive, stamp);
 
+    // Partners in every state: an application waiting on each side, and a cooperation
+    // stopped by each side.
+    const auto merchant = [&](const char *user, const char *company, int type, const char *contact,
+                              const char *phone, const char *address) {
+        Account account;
+        account.userName = user;
+        account.company = company;
+        account.type = type;
+        account.contact = contact;
+        account.phone = phone;
+        account.address = address;
+        account.createdAt = stamp;
+        return ensureAccount(tx, account, passwordHash);
+    };
+    const std::int64_t waitingSupplier = merchant("supplier2", "宁波海味干货批发公司", kAccountSupplier,
+                                                  "林海", "13705741234", "浙江省宁波市江北区海港路16号");
+    const std::int64_t stoppedSupplier = merchant("supplier3", "苏州禾田粮油有限公司", kAccountSupplier,
+                                                  "周禾田", "13862001234", "江苏省苏州市吴中区田园路9号");
+    const std::int64_t waitingBuyer = merchant("buyer2", "杭州邻里生鲜超市", kAccountPurchaser, "赵邻里",
+                                               "13588001234", "浙江省杭州市拱墅区丽水路66号");
+    const std::int64_t stoppedBuyer = merchant("buyer3", "南京百味餐饮管理公司", kAccountPurchaser, "孙百味",
+                                               "13951001234", "江苏省南京市鼓楼区中山北路200号");
+    const auto pair = [&](std::int64_t seller, std::int64_t purchaser, int state, int stoppedBy) {
+        if (partners::cooperationState(tx, seller, purchaser) == 0)
+            partners::setCooperationState(tx, seller, purchaser, state, stamp, stoppedBy);
+    };
+    pair(waitingSupplier, buyerId, kCooperationApplied, 0);
+    pair(stoppedSupplier, buyerId, kCooperationStopped, kAccountPurchaser);
+    pair(supplierId, waitingBuyer, kCooperationApplied, 0);
+    pair(supplierId, stoppedBuyer, kCooperationStopped, kAccountSupplier);
+
     orders::ListQuery existing;
     existing.accountId = supplierId;
     existing.supplierSide = true;

@@ -87,6 +87,13 @@ const std::vector<Migration> &schemaMigrations()
              " amount_fen BIGINT NOT NULL)",
              "CREATE INDEX order_lines_order ON order_lines (order_id, line_no)",
          }},
+        {3,
+         "who stopped a cooperation",
+         {
+             // 0 nobody, else the account type of the side that stopped it: only that side
+             // may enable it again directly.
+             "ALTER TABLE cooperations ADD COLUMN stopped_by INTEGER NOT NULL DEFAULT 0",
+         }},
     };
     return migrations;
 }
