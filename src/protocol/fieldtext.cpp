@@ -1,5 +1,7 @@
 #include "protocol/fieldtext.h"
 
+#include "protocol/gbk.h"
+
 #include <array>
 #include <charconv>
 #include <cstring>
@@ -61,15 +63,6 @@ void appendNumber(std::string &out, long long value)
     std::array<char, 24> digits{};
     const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value);
     out.append(digits.data(), result.ptr);
-}
-
-bool isLeadByte(unsigned char c)
-{
-    return c >= 0x81 && c <= 0xFE;
-}
-bool isTrailByte(unsigned char c)
-{
-    return c >= 0x40 && c <= 0xFE && c != 0x7F;
 }
 
 } // namespace
@@ -206,7 +199,7 @@ std::string_view trimText(std::string_view text)
             ++i;
         } else if (c == 0xA1 && i + 1 < text.size() && byte(i + 1) == 0xA1) {
             i += 2;
-        } else if (isLeadByte(c) && i + 1 < text.size() && isTrailByte(byte(i + 1))) {
+        } else if (isGbkLeadByte(c) && i + 1 < text.size() && isGbkTrailByte(byte(i + 1))) {
             i += 2;
             end = i;
         } else {

@@ -201,6 +201,20 @@ long long gbkLength(std::string_view utf8)
     return converted ? static_cast<long long>(converted->size()) : -1;
 }
 
+std::size_t findGbkAscii(std::string_view gbk, char ascii)
+{
+    for (std::size_t i = 0; i < gbk.size(); ++i) {
+        const auto c = static_cast<unsigned char>(gbk[i]);
+        if (c == static_cast<unsigned char>(ascii)) {
+            return i;
+        }
+        if (isGbkLeadByte(c) && i + 1 < gbk.size()) {
+            ++i;
+        }
+    }
+    return std::string_view::npos;
+}
+
 const std::string &gbk(std::string_view utf8Literal)
 {
     // Values live in map nodes, so references handed out stay valid while others are added.

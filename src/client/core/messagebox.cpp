@@ -14,6 +14,8 @@ public:
     {
         QMessageBox box(parent);
         box.setWindowTitle(caption);
+        // Notices and order numbers come from the server and other merchants: never markup.
+        box.setTextFormat(Qt::PlainText);
         box.setText(text);
         switch (style) {
         case StyleError:

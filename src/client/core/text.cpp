@@ -6,20 +6,6 @@
 
 namespace vantrell::client {
 
-namespace {
-
-bool isLeadByte(unsigned char c)
-{
-    return c >= 0x81 && c <= 0xFE;
-}
-
-bool isTrailByte(unsigned char c)
-{
-    return c >= 0x40 && c <= 0xFE && c != 0x7F;
-}
-
-} // namespace
-
 QByteArray toGbk(const QString &text)
 {
     const QByteArray utf8 = text.toUtf8();
@@ -62,7 +48,8 @@ QString fromGbk(std::string_view gbk)
             ++i;
             continue;
         }
-        if (isLeadByte(c) && i + 1 < gbk.size() && isTrailByte(static_cast<unsigned char>(gbk[i + 1]))) {
+        if (protocol::isGbkLeadByte(c) && i + 1 < gbk.size() &&
+            protocol::isGbkTrailByte(static_cast<unsigned char>(gbk[i + 1]))) {
             if (auto pair = protocol::gbkToUtf8(gbk.substr(i, 2))) {
                 out.append(QString::fromUtf8(pair->data(), qsizetype(pair->size())));
                 i += 2;

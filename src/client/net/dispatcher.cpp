@@ -7,6 +7,10 @@
 #include "client/net/serverlink.h"
 #include "client/net/services.h"
 #include "protocol/fieldtext.h"
+#include "protocol/gbk.h"
+
+#include <QHash>
+#include <stdexcept>
 
 namespace vantrell::client {
 
@@ -14,21 +18,26 @@ namespace {
 
 constexpr std::size_t kShortTextBytes = 20000;
 
-// Position of the first "|" that is a character of its own: in GBK 0x7C can also be the
-// second byte of a Chinese character, which must not split the name.
-std::size_t findSeparator(std::string_view payload)
+// Catalogue replies by name, less the ones the dispatcher routes by their group.
+const QHash<QString, protocol::Reply> &businessReplies()
 {
-    for (std::size_t i = 0; i < payload.size(); ++i) {
-        const auto c = static_cast<unsigned char>(payload[i]);
-        if (c == '|')
-            return i;
-        if (c >= 0x81 && c <= 0xFE && i + 1 < payload.size())
-            ++i;
-    }
-    return std::string_view::npos;
+    static const QHash<QString, protocol::Reply> table = [] {
+        QHash<QString, protocol::Reply> names;
+        for (const protocol::ReplyEntry &reply : protocol::kReplies) {
+            if (!ReplyDispatcher::routesItself(reply.id))
+                names.insert(QString::fromUtf8(reply.name.data(), qsizetype(reply.name.size())), reply.id);
+        }
+        return names;
+    }();
+    return table;
 }
 
 } // namespace
+
+std::vector<protocol::Reply> unroutedByDesign()
+{
+    return {};
+}
 
 QString Reply::value(const QString &key) const
 {
@@ -43,14 +52,29 @@ ReplyDispatcher &ReplyDispatcher::instance()
     return dispatcher;
 }
 
-void ReplyDispatcher::addAction(const QString &action, Handler handler)
+void ReplyDispatcher::on(protocol::Reply id, Handler handler)
 {
-    m_actions.insert(action, std::move(handler));
+    const protocol::ReplyEntry &reply = protocol::entry(id);
+    if (routesItself(id))
+        throw std::logic_error("the dispatcher routes " + std::string(reply.ident) + " itself");
+    Handler &slot = m_handlers[std::size_t(id)];
+    if (slot)
+        throw std::logic_error("a second handler for " + std::string(reply.ident));
+    slot = std::move(handler);
 }
 
-bool ReplyDispatcher::hasAction(const QString &action) const
+bool ReplyDispatcher::routes(protocol::Reply id) const
 {
-    return m_actions.contains(action);
+    if (id == protocol::Reply::PasswordChanged)
+        return bool(m_passwordChanged);
+    return routesItself(id) || bool(m_handlers[std::size_t(id)]);
+}
+
+bool ReplyDispatcher::routesItself(protocol::Reply id)
+{
+    const std::string_view name = protocol::entry(id).name;
+    const std::string_view group = name.substr(0, name.find('_'));
+    return group == "发现版本" || group == "心跳包" || group == "提示信息" || group == "登陆系统";
 }
 
 void ReplyDispatcher::setMainWindowOpener(std::function<void()> opener)
@@ -63,9 +87,18 @@ void ReplyDispatcher::setPasswordChangedRoutine(std::function<void()> routine)
     m_passwordChanged = std::move(routine);
 }
 
+void ReplyDispatcher::clear()
+{
+    m_handlers = {};
+    m_openMainWindow = {};
+    m_passwordChanged = {};
+}
+
 void ReplyDispatcher::handle(const std::string &payload)
 {
-    const std::size_t bar = findSeparator(payload);
+    // In GBK 0x7C can also be the second byte of a Chinese character, which must not
+    // split the name.
+    const std::size_t bar = protocol::findGbkAscii(payload, '|');
     const std::string_view whole(payload);
     const std::string_view nameBytes =
         bar == std::string_view::npos ? std::string_view() : whole.substr(0, bar);
@@ -93,10 +126,14 @@ void ReplyDispatcher::handle(const std::string &payload)
         Services::showNotice(reply.action, reply);
     } else if (reply.group == QStringLiteral("登陆系统")) {
         handleAccountResult(reply);
-    } else if (WindowRegistry::isLoaded(WindowId::Main) && reply.group == QStringLiteral("基础通讯")) {
-        const auto found = m_actions.constFind(reply.action);
-        if (found != m_actions.constEnd() && *found)
-            (*found)(reply);
+    } else if (WindowRegistry::isLoaded(WindowId::Main)) {
+        // Matched as group "_" action: anything after a second "_" does not count.
+        const QString key = underscore < 0 ? reply.group : reply.group + QLatin1Char('_') + reply.action;
+        const auto found = businessReplies().constFind(key);
+        if (found != businessReplies().constEnd()) {
+            if (const Handler &handler = m_handlers[std::size_t(*found)])
+                handler(reply);
+        }
     }
 }
 

@@ -1,13 +1,28 @@
+#include "client/ui/account/handlers.h"
 #include "client/net/dispatcher.h"
-#include "client/ui/account/mainwindow.h"
+#include "client/ui/finance/handlers.h"
+#include "client/ui/goods/handlers.h"
+#include "client/ui/orders/handlers.h"
+#include "client/ui/partners/handlers.h"
 
 namespace vantrell::client {
 
-// Each screen registers the business replies it waits for; the account results, the
+// Each domain registers the replies of its own windows; the account results, the
 // version, heartbeat and notices are routed by the dispatcher itself.
+void registerAllHandlers(ReplyDispatcher &dispatcher)
+{
+    registerAccountReplies(dispatcher);
+    registerGoodsReplies(dispatcher);
+    registerPartnerReplies(dispatcher);
+    registerOrderReplies(dispatcher);
+    registerFinanceReplies(dispatcher);
+}
+
 void registerAllHandlers()
 {
-    registerMainWindowHandlers();
+    ReplyDispatcher &dispatcher = ReplyDispatcher::instance();
+    dispatcher.clear();
+    registerAllHandlers(dispatcher);
 }
 
 } // namespace vantrell::client

@@ -1,10 +1,16 @@
 #include "client/net/request.h"
 
-#include "client/core/appstate.h"
-#include "client/core/messagebox.h"
-#include "client/core/text.h"
+#include "client/net/serverlink.h"
 
 namespace vantrell::client {
+
+bool detail::sendText(protocol::Request id, const std::string &gbkFields)
+{
+    // The link converts the name to GBK, which gives gbkName(id).
+    const std::string_view name = protocol::entry(id).name;
+    return ServerLink::instance().sendRequest(QString::fromUtf8(name.data(), qsizetype(name.size())),
+                                              QByteArray(gbkFields.data(), qsizetype(gbkFields.size())));
+}
 
 RequestFields &RequestFields::add(const QString &key, const QString &value)
 {
@@ -18,35 +24,10 @@ RequestFields &RequestFields::add(const QString &key, long long value)
     return *this;
 }
 
-RequestFields &RequestFields::record(const QString &marker)
-{
-    m_writer.record(toGbkString(marker));
-    return *this;
-}
-
 QByteArray RequestFields::bytes() const
 {
     const std::string &text = m_writer.str();
     return QByteArray(text.data(), qsizetype(text.size()));
-}
-
-QString keywordValue(const QString &boxText)
-{
-    if (boxText == QStringLiteral("请输入关键词"))
-        return {};
-    return trimSpaces(boxText);
-}
-
-bool screenTexts(QWidget *parent, const QStringList &texts)
-{
-    for (const QString &text : texts) {
-        if (!protocol::isClean(toGbkString(text))) {
-            messageBoxes().show(parent, QStringLiteral("提交失败,不能包含特殊符号! "), StyleError,
-                                appState().appTitle);
-            return false;
-        }
-    }
-    return true;
 }
 
 } // namespace vantrell::client

@@ -1,34 +1,74 @@
 #pragma once
 
-// Building the field text of a request from QString values (GBK on the wire).
+// Sending a request: the catalogue gives the name and the keys in field order, the
+// screen gives the values (QString or integers, converted to GBK here).
+//
+//   send<protocol::Request::CancelOrder>(orderId);
+//
+// The number of values is checked against the catalogue when the call is compiled.
 
+#include "client/core/text.h"
+#include "protocol/catalogue.h"
 #include "protocol/fieldtext.h"
 
 #include <QByteArray>
 #include <QString>
-#include <QStringList>
 
-class QWidget;
+#include <concepts>
+#include <string>
 
 namespace vantrell::client {
 
+namespace detail {
+
+inline std::string gbkValue(const QString &value)
+{
+    return toGbkString(value);
+}
+
+template <std::integral T> std::string gbkValue(T value)
+{
+    return std::to_string(value);
+}
+
+// Queues name + "|" + field text; false when the client is stopped.
+bool sendText(protocol::Request id, const std::string &gbkFields);
+
+} // namespace detail
+
+template <protocol::Request id, typename... Values> bool send(const Values &...values)
+{
+    return detail::sendText(id, protocol::requestText<id>(detail::gbkValue(values)...));
+}
+
+// One record of a request's record list (the order lines of 下单), in GBK.
+template <protocol::Request id, typename... Values> std::string record(const Values &...values)
+{
+    static_assert(sizeof...(Values) == protocol::recordKeyCount(id),
+                  "value count differs from the catalogue's record keys");
+    return [](const auto &...gbk) {
+        return protocol::requestRecord(id, {std::string_view(gbk)...});
+    }(detail::gbkValue(values)...);
+}
+
+// A request whose field text ends with its records (built by record<id>()).
+template <protocol::Request id, typename... Values>
+bool sendWithRecords(const std::string &gbkRecords, const Values &...values)
+{
+    return detail::sendText(id, protocol::requestText<id>(detail::gbkValue(values)...) + gbkRecords);
+}
+
+// The older writer by key name, still used by the connect path (version check, login,
+// registration) until that moves to send<>().
 class RequestFields
 {
 public:
     RequestFields &add(const QString &key, const QString &value);
     RequestFields &add(const QString &key, long long value);
-    RequestFields &record(const QString &marker); // e.g. "数据详情_"
     QByteArray bytes() const;
 
 private:
     protocol::FieldWriter m_writer;
 };
-
-// The keyword of a search box: empty while it shows the placeholder, else trimmed.
-QString keywordValue(const QString &boxText);
-
-// The screen over typed values: false, after the error box "提交失败,不能包含特殊符号! "
-// (caption: the application title), when any of them holds "[", "]", "|" or "," in GBK.
-bool screenTexts(QWidget *parent, const QStringList &texts);
 
 } // namespace vantrell::client

@@ -4,6 +4,7 @@
 #include "client/core/messagebox.h"
 #include "client/core/program.h"
 #include "client/net/dispatcher.h"
+#include "client/net/request.h"
 #include "client/net/serverlink.h"
 
 #include <QCoreApplication>
@@ -77,7 +78,7 @@ void Services::update(const Reply &reply)
 
 void Services::answerHeartbeat()
 {
-    ServerLink::instance().sendRequest(QStringLiteral("心跳包"));
+    send<protocol::Request::HeartbeatAnswer>();
 }
 
 void Services::showNotice(const QString &action, const Reply &reply)

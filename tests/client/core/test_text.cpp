@@ -1,10 +1,9 @@
-// GBK at the edge, byte-length limits, screening and the skin's colour shift.
+// GBK at the edge, byte-length limits and the skin's colour shift.
 
 #include "client/core/appstate.h"
 #include "client/core/gbklimit.h"
 #include "client/core/skin.h"
 #include "client/core/text.h"
-#include "client/net/request.h"
 #include "support/client/clienttestenv.h"
 #include "support/client/fakemessageboxes.h"
 
@@ -38,24 +37,6 @@ TEST(Text, TrimRemovesAsciiAndFullWidthSpacesOnly)
 {
     EXPECT_EQ(client::trimSpaces(QStringLiteral(" \u3000 关 键\u3000 ")), QStringLiteral("关 键"));
     EXPECT_EQ(client::trimSpaces(QStringLiteral("\t词\t")), QStringLiteral("\t词\t"));
-    EXPECT_EQ(client::keywordValue(QStringLiteral("请输入关键词")), QString());
-    EXPECT_EQ(client::keywordValue(QStringLiteral("  螺丝 ")), QStringLiteral("螺丝"));
-}
-
-TEST(Text, ScreeningRefusesSeparatorsButNotFullWidthPunctuation)
-{
-    test::FakeMessageBoxes boxes;
-    client::appState().appTitle = QStringLiteral("标题");
-    EXPECT_TRUE(client::screenTexts(nullptr, {QStringLiteral("北京，上海"), QStringLiteral("【注】")}));
-    EXPECT_TRUE(boxes.shown().isEmpty());
-    for (const char *bad : {"北京,上海", "a[b", "a]b", "a|b"}) {
-        boxes.clear();
-        EXPECT_FALSE(client::screenTexts(nullptr, {QStringLiteral("ok"), QString::fromUtf8(bad)})) << bad;
-        ASSERT_EQ(boxes.shown().size(), 1);
-        EXPECT_EQ(boxes.last().text, QStringLiteral("提交失败,不能包含特殊符号! "));
-        EXPECT_EQ(boxes.last().style, 16);
-        EXPECT_EQ(boxes.last().caption, QStringLiteral("标题"));
-    }
 }
 
 TEST(Text, ByteLimitRefusesTypingPastTheLimit)

@@ -5,12 +5,13 @@
 #include "client/core/appstate.h"
 #include "client/core/userdata.h"
 #include "client/core/windowregistry.h"
+#include "client/net/dispatcher.h"
 #include "client/net/serverlink.h"
 #include "client/ui/account/mainwindow.h"
 #include "client/ui/account/mainwindowframe.h"
-#include "client/ui/goods/partnerpage.h"
 #include "client/ui/orders/orderhooks.h"
 #include "client/ui/orders/orderpage.h"
+#include "client/ui/partners/partnerpage.h"
 #include "support/client/clienttestenv.h"
 #include "support/client/fakemessageboxes.h"
 
@@ -46,7 +47,7 @@ protected:
         state.appTitle = QStringLiteral("Vantrell供销通");
         state.currentUserName = QStringLiteral("supplier");
         state.profileType = QStringLiteral("供应商");
-        registerMainWindowHandlers();
+        registerAllHandlers();
     }
 
     void TearDown() override

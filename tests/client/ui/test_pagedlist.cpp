@@ -1,13 +1,15 @@
-// The list filler, the column stretch, cells by caption, the page handlers and the
-// click guard, on real widgets.
+// The list filler, the column stretch, cells by caption, the page handlers, the
+// click guard, the keyword box and the screening of typed text, on real widgets.
 
+#include "client/core/appstate.h"
 #include "client/core/text.h"
-#include "client/net/request.h"
 #include "client/ui/common/clickguard.h"
+#include "client/ui/common/inputrules.h"
 #include "client/ui/common/keywordbox.h"
 #include "client/ui/common/listfiller.h"
 #include "client/ui/common/pagedlist.h"
 #include "support/client/clienttestenv.h"
+#include "support/client/fakemessageboxes.h"
 
 #include <QElapsedTimer>
 #include <QFocusEvent>
@@ -238,4 +240,20 @@ TEST(KeywordBox, ShowsThePlaceholderWhileEmptyAndSendsNothingForIt)
     box.setText(QStringLiteral(" 螺丝 "));
     QCoreApplication::sendEvent(&box, &out);
     EXPECT_EQ(keywordValue(box.text()), QStringLiteral("螺丝"));
+}
+
+TEST(InputRules, ScreeningRefusesSeparatorsButNotFullWidthPunctuation)
+{
+    vantrell::test::FakeMessageBoxes boxes;
+    appState().appTitle = QStringLiteral("标题");
+    EXPECT_TRUE(screenTyped({QStringLiteral("北京，上海"), QStringLiteral("【注】")}));
+    EXPECT_TRUE(boxes.shown().isEmpty());
+    for (const char *bad : {"北京,上海", "a[b", "a]b", "a|b"}) {
+        boxes.clear();
+        EXPECT_FALSE(screenTyped({QStringLiteral("ok"), QString::fromUtf8(bad)})) << bad;
+        ASSERT_EQ(boxes.shown().size(), 1);
+        EXPECT_EQ(boxes.last().text, QStringLiteral("提交失败,不能包含特殊符号! "));
+        EXPECT_EQ(boxes.last().style, 16);
+        EXPECT_EQ(boxes.last().caption, QStringLiteral("标题"));
+    }
 }

@@ -3,6 +3,7 @@
 
 #include "client/core/appstate.h"
 #include "client/core/windowregistry.h"
+#include "client/net/dispatcher.h"
 #include "client/net/serverlink.h"
 #include "client/ui/account/changepassword.h"
 #include "client/ui/account/mainwindow.h"
@@ -33,7 +34,7 @@ protected:
         state.appTitle = QStringLiteral("Vantrell供销通");
         state.currentUserName = QStringLiteral("supplier");
         state.profileType = QStringLiteral("供应商");
-        registerMainWindowHandlers();
+        registerAllHandlers();
         main = new MainWindow;
         main->show();
         processPending();
@@ -74,6 +75,9 @@ TEST_F(AccountWindowsTest, PersonalCentreSavesOnlyLoadedAndValidContactData)
     EXPECT_EQ(child<QLabel>(window, QStringLiteral("透明标签_公司"))->text(),
               QStringLiteral("远航贸易有限公司"));
     EXPECT_EQ(contact->cursorPosition(), 2);
+    // The server's texts are shown as they are, never as markup.
+    for (const char *name : {"透明标签_公司", "透明标签_用户名", "透明标签_类型"})
+        EXPECT_EQ(child<QLabel>(window, QString::fromUtf8(name))->textFormat(), Qt::PlainText) << name;
     requests.clear();
 
     // Three letters within spaces are too short; two Chinese characters are enough.

@@ -5,8 +5,11 @@
 
 #include "client/ui/common/framedwindow.h"
 
-class QLineEdit;
-class QPushButton;
+#include <memory>
+
+namespace Ui {
+class ChangePassword;
+}
 
 namespace vantrell::client {
 
@@ -20,9 +23,7 @@ public:
     void submit();
 
 private:
-    QLineEdit *m_old = nullptr;
-    QLineEdit *m_new = nullptr;
-    QLineEdit *m_repeat = nullptr;
+    std::unique_ptr<Ui::ChangePassword> m_ui;
 };
 
 // Reply 密码修改成功: the box, then the connection is dropped and the program returns

@@ -12,6 +12,7 @@
 #include "client/net/request.h"
 #include "client/net/serverlink.h"
 #include "client/ui/account/registrationwindow.h"
+#include "client/ui/common/inputrules.h"
 #include "protocol/md5.h"
 #include "protocol/scramble.h"
 #include "ui_loginwindow.h"
@@ -138,7 +139,7 @@ void LoginWindow::startLogin()
         focusEdit(m_ui->编辑框_密码);
         return;
     }
-    if (!screenTexts(this, {userName, password}))
+    if (!screenTyped({userName, password}, this))
         return;
 
     m_ui->图形按钮_登录->setEnabled(false);

@@ -7,11 +7,11 @@
 #include "client/ui/account/usermenu.h"
 #include "client/ui/common/glyphicons.h"
 #include "client/ui/common/pagedlist.h"
+#include "client/ui/finance/financepage.h"
 #include "client/ui/goods/goodspage.h"
-#include "client/ui/goods/partnerpage.h"
 #include "client/ui/goods/purchasergoodspage.h"
-#include "client/ui/orders/financepage.h"
 #include "client/ui/orders/orderpage.h"
+#include "client/ui/partners/partnerpage.h"
 #include "vantrell_config.h"
 
 #include <QCloseEvent>

@@ -107,8 +107,4 @@ private:
     MainWindowFrame *m_frame = nullptr;
 };
 
-// Registers the main window opener, the password-changed routine and the replies of
-// the main window's pages, the dashboard and the personal centre.
-void registerMainWindowHandlers();
-
 } // namespace vantrell::client

@@ -4,9 +4,11 @@
 
 #include "client/ui/common/framedwindow.h"
 
-class QLabel;
-class QLineEdit;
-class QPushButton;
+#include <memory>
+
+namespace Ui {
+class PersonalCentre;
+}
 
 namespace vantrell::client {
 
@@ -24,12 +26,7 @@ public:
     void save();
 
 private:
-    QLabel *m_company = nullptr;
-    QLineEdit *m_contact = nullptr;
-    QLineEdit *m_phone = nullptr;
-    QLineEdit *m_email = nullptr;
-    QLineEdit *m_address = nullptr;
-    QPushButton *m_save = nullptr;
+    std::unique_ptr<Ui::PersonalCentre> m_ui;
 };
 
 } // namespace vantrell::client

@@ -8,6 +8,7 @@
 #include "client/core/windowregistry.h"
 #include "client/net/request.h"
 #include "client/net/serverlink.h"
+#include "client/ui/common/inputrules.h"
 #include "protocol/md5.h"
 #include "ui_registrationwindow.h"
 
@@ -82,7 +83,7 @@ void RegistrationWindow::submit()
         refuse(QStringLiteral("请选择商家类型!"), m_ui->组合框_类型);
         return;
     }
-    if (!screenTexts(this, {userName, password, phone, company}))
+    if (!screenTyped({userName, password, phone, company}, this))
         return;
 
     m_ui->按钮2->setEnabled(false);

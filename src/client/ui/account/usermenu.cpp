@@ -2,7 +2,7 @@
 
 #include "client/core/appstate.h"
 #include "client/core/windowregistry.h"
-#include "client/net/serverlink.h"
+#include "client/net/request.h"
 #include "client/ui/account/changepassword.h"
 #include "client/ui/account/personalcentre.h"
 #include "client/ui/common/glyphicons.h"
@@ -65,6 +65,7 @@ UserMenu::UserMenu(QWidget *mainWindow) : QWidget(mainWindow, Qt::Tool | Qt::Fra
     avatar->setAlignment(Qt::AlignCenter);
     column->addWidget(avatar);
     m_userName = new QLabel(appState().currentUserName, panel);
+    m_userName->setTextFormat(Qt::PlainText);
     m_userName->setObjectName(QStringLiteral("透明标签_用户名"));
     m_userName->setAlignment(Qt::AlignCenter);
     column->addWidget(m_userName);
@@ -81,9 +82,15 @@ UserMenu::UserMenu(QWidget *mainWindow) : QWidget(mainWindow, Qt::Tool | Qt::Fra
     connect(addItem(QStringLiteral("超级按钮_修改密码"), QStringLiteral("修改密码")), &QPushButton::clicked,
             this, &UserMenu::openChangePassword);
     connect(addItem(QStringLiteral("超级按钮_关于我们"), QStringLiteral("关于我们")), &QPushButton::clicked,
-            this, [this] { requestPage(QStringLiteral("基础通讯_个人中心/关于我们")); });
+            this, [this] {
+                send<protocol::Request::AboutUs>();
+                close();
+            });
     connect(addItem(QStringLiteral("超级按钮_使用帮助"), QStringLiteral("使用帮助")), &QPushButton::clicked,
-            this, [this] { requestPage(QStringLiteral("基础通讯_个人中心/使用帮助")); });
+            this, [this] {
+                send<protocol::Request::Help>();
+                close();
+            });
     connect(addItem(QStringLiteral("超级按钮_退出菜单"), QStringLiteral("退出菜单")), &QPushButton::clicked,
             this, &QWidget::close);
 }
@@ -125,12 +132,6 @@ void UserMenu::openChangePassword()
     close();
     auto *window = new ChangePassword(owner);
     window->show();
-}
-
-void UserMenu::requestPage(const QString &request)
-{
-    ServerLink::instance().sendRequest(request);
-    close();
 }
 
 } // namespace vantrell::client

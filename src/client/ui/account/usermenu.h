@@ -28,7 +28,6 @@ protected:
 private:
     void openPersonalCentre();
     void openChangePassword();
-    void requestPage(const QString &request);
 
     QLabel *m_userName = nullptr;
     bool m_wasActive = false;

@@ -1,11 +1,10 @@
 #pragma once
 
-// A borderless secondary window with its own title bar (caption and close button),
-// draggable by its title bar. The body below the title bar is the window's content.
+// A borderless secondary window whose .ui file starts with its own title bar (caption
+// and close button, 40 px high): draggable by that bar, closed by the button.
 
 #include <QWidget>
 
-class QLabel;
 class QToolButton;
 
 namespace vantrell::client {
@@ -14,12 +13,12 @@ class FramedWindow : public QWidget
 {
     Q_OBJECT
 public:
-    FramedWindow(QWidget *owner, const QString &title, const QString &closeButtonName);
-
-    QWidget *body() const { return m_body; }
-    QToolButton *closeButton() const { return m_close; }
+    explicit FramedWindow(QWidget *owner);
 
 protected:
+    // After setupUi: the close button's picture and action.
+    void adoptCloseButton(QToolButton *close);
+
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -28,9 +27,6 @@ protected:
     void centreOnOwner();
 
 private:
-    QWidget *m_body = nullptr;
-    QLabel *m_title = nullptr;
-    QToolButton *m_close = nullptr;
     bool m_dragging = false;
     QPoint m_dragOffset;
 };

@@ -9,12 +9,11 @@
 
 namespace vantrell::client {
 
-bool screenTyped(std::initializer_list<QString> texts)
+bool screenTyped(std::initializer_list<QString> texts, QWidget *parent)
 {
     for (const QString &text : texts) {
-        const QByteArray bytes = toGbk(text);
-        if (!protocol::isClean(std::string_view(bytes.constData(), size_t(bytes.size())))) {
-            messageBoxes().show(nullptr, QStringLiteral("提交失败,不能包含特殊符号! "), StyleError,
+        if (!protocol::isClean(toGbkString(text))) {
+            messageBoxes().show(parent, QStringLiteral("提交失败,不能包含特殊符号! "), StyleError,
                                 appState().appTitle);
             return false;
         }

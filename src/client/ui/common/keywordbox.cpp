@@ -30,6 +30,11 @@ protected:
 
 } // namespace
 
+QString keywordValue(const QString &boxText)
+{
+    return boxText == kKeywordPlaceholder ? QString() : trimSpaces(boxText);
+}
+
 void setKeywordPlaceholder(QLineEdit *box)
 {
     box->setPlaceholderText(kKeywordPlaceholder);

@@ -1,7 +1,7 @@
 #pragma once
 
 // Search boxes: "请输入关键词" shows while the box is empty, and the keyword sent is
-// then empty (keywordValue in net/request.h).
+// then empty.
 
 #include <QString>
 
@@ -12,5 +12,9 @@ namespace vantrell::client {
 inline const QString kKeywordPlaceholder = QStringLiteral("请输入关键词");
 
 void setKeywordPlaceholder(QLineEdit *box);
+
+// The keyword a search sends for the box's text: empty for the placeholder itself, else
+// the text without its surrounding spaces.
+QString keywordValue(const QString &boxText);
 
 } // namespace vantrell::client

@@ -1,9 +1,9 @@
 #include "client/ui/goods/goodspage.h"
 
 #include "client/net/request.h"
-#include "client/net/serverlink.h"
 #include "client/ui/common/clickguard.h"
 #include "client/ui/common/inputrules.h"
+#include "client/ui/common/keywordbox.h"
 #include "client/ui/common/listfiller.h"
 #include "client/ui/common/pagecontrols.h"
 #include "client/ui/common/pagedlist.h"
@@ -87,11 +87,8 @@ void GoodsPage::refresh(const QString &page)
 {
     if (!screenTyped({m_keyword->text()}))
         return;
-    RequestFields fields;
-    fields.add(QStringLiteral("关键词"), keywordValue(m_keyword->text()))
-        .add(QStringLiteral("查询页数"), pageParam(page))
-        .add(QStringLiteral("商品状态"), static_cast<long long>(m_tabs->currentIndex() + 1));
-    ServerLink::instance().sendRequest(QStringLiteral("基础通讯_供应商查询商品列表"), fields.bytes());
+    send<protocol::Request::SupplierGoodsList>(keywordValue(m_keyword->text()), pageParam(page),
+                                               m_tabs->currentIndex() + 1);
 }
 
 void GoodsPage::fill(std::string_view gbkText)

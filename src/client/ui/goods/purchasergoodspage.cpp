@@ -1,9 +1,9 @@
 #include "client/ui/goods/purchasergoodspage.h"
 
 #include "client/net/request.h"
-#include "client/net/serverlink.h"
 #include "client/ui/common/clickguard.h"
 #include "client/ui/common/inputrules.h"
+#include "client/ui/common/keywordbox.h"
 #include "client/ui/common/listfiller.h"
 #include "client/ui/common/pagecontrols.h"
 #include "client/ui/common/pagedlist.h"
@@ -44,6 +44,7 @@ PurchaserGoodsPage::PurchaserGoodsPage(QWidget *parent) : QWidget(parent)
     selectorRow->setContentsMargins(8, 0, 0, 0);
     selectorRow->setSpacing(0);
     m_supplierLabel = new QLabel(kNoSupplier, selector);
+    m_supplierLabel->setTextFormat(Qt::PlainText); // another merchant's company name
     m_supplierLabel->setObjectName(QStringLiteral("透明标签_供应商列表"));
     m_supplierLabel->setMinimumWidth(150);
     auto *arrow = makeButton(selector, QStringLiteral("超级按钮_供应商列表_搜索"), QStringLiteral("▾"));
@@ -81,12 +82,8 @@ void PurchaserGoodsPage::refresh()
 {
     if (!screenTyped({m_keyword->text()}))
         return;
-    RequestFields fields;
-    fields.add(QStringLiteral("供应商ID"), static_cast<long long>(m_supplier))
-        .add(QStringLiteral("关键词"), keywordValue(m_keyword->text()))
-        .add(QStringLiteral("查询页数"), pageParam(m_pager->pageText()))
-        .add(QStringLiteral("商品状态"), static_cast<long long>(m_tabs->currentIndex() + 1));
-    ServerLink::instance().sendRequest(QStringLiteral("基础通讯_采购商查询商品列表"), fields.bytes());
+    send<protocol::Request::PurchaserGoodsList>(m_supplier, keywordValue(m_keyword->text()),
+                                                pageParam(m_pager->pageText()), m_tabs->currentIndex() + 1);
 }
 
 void PurchaserGoodsPage::chooseSupplier(int supplierId, const QString &company)

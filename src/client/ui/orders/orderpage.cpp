@@ -3,10 +3,10 @@
 #include "client/core/appstate.h"
 #include "client/core/messagebox.h"
 #include "client/net/request.h"
-#include "client/net/serverlink.h"
 #include "client/ui/account/dashboard.h"
 #include "client/ui/common/clickguard.h"
 #include "client/ui/common/inputrules.h"
+#include "client/ui/common/keywordbox.h"
 #include "client/ui/common/listfiller.h"
 #include "client/ui/common/pagecontrols.h"
 #include "client/ui/common/pagedlist.h"
@@ -77,6 +77,7 @@ OrderPage::OrderPage(QWidget *parent) : QWidget(parent)
     partnerRow->setContentsMargins(8, 0, 0, 0);
     partnerRow->setSpacing(0);
     m_partnerLabel = new QLabel(QStringLiteral("请选择合作商..."), partnerFrame);
+    m_partnerLabel->setTextFormat(Qt::PlainText); // another merchant's company name
     m_partnerLabel->setObjectName(QStringLiteral("透明标签_订单管理_供应商采购商列表"));
     m_partnerLabel->setMinimumWidth(130);
     m_partnerArrow = makeButton(partnerFrame, QStringLiteral("超级按钮_订单管理_供应商采购商列表_搜索"),
@@ -132,12 +133,8 @@ void OrderPage::refresh(const QString &page)
 {
     if (!screenTyped({m_keyword->text()}))
         return;
-    RequestFields fields;
-    fields.add(QStringLiteral("订单类型"), static_cast<long long>(m_tabs->currentIndex()))
-        .add(QStringLiteral("合作商ID"), static_cast<long long>(m_partnerFilter))
-        .add(QStringLiteral("关键词"), keywordValue(m_keyword->text()))
-        .add(QStringLiteral("查询页数"), pageParam(page));
-    ServerLink::instance().sendRequest(QStringLiteral("基础通讯_查询订单"), fields.bytes());
+    send<protocol::Request::OrderList>(m_tabs->currentIndex(), m_partnerFilter,
+                                       keywordValue(m_keyword->text()), pageParam(page));
 }
 
 void OrderPage::setPartnerFilter(int partnerId)
@@ -218,8 +215,7 @@ void OrderPage::cancelSelectedOrder()
                       "是否取消该订单?\r\n\r\n(提示：未发货订单取消后自动关闭,已发货订单需要供应商同意关闭)"),
                   QStringLiteral("取消订单")))
         return;
-    ServerLink::instance().sendRequest(QStringLiteral("基础通讯_取消订单"),
-                                       RequestFields().add(QStringLiteral("订单ID"), orderId).bytes());
+    send<protocol::Request::CancelOrder>(orderId);
 }
 
 void OrderPage::resizeEvent(QResizeEvent *event)

@@ -1,4 +1,5 @@
-// Routing of replies: groups in their order, the action table, account results.
+// Routing of replies: groups in their order, business replies by their catalogue entry,
+// one handler per reply, account results.
 
 #include "client/core/appstate.h"
 #include "client/core/text.h"
@@ -8,14 +9,17 @@
 #include "support/client/clienttestenv.h"
 #include "support/client/fakemessageboxes.h"
 
+#include <QApplication>
 #include <QPointer>
 #include <gtest/gtest.h>
 #include <memory>
+#include <stdexcept>
 
 using namespace vantrell;
 using client::ReplyDispatcher;
 using client::WindowId;
 using client::WindowRegistry;
+using protocol::Reply;
 
 namespace {
 
@@ -24,8 +28,7 @@ class Dispatcher : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_calls.clear();
-        dispatcher().addAction(QStringLiteral("返回订单列表"), [this](const client::Reply &reply) {
+        m_dispatcher.on(Reply::OrderListReply, [this](const client::Reply &reply) {
             m_calls.append(reply.action + QLatin1Char(':') + reply.value(QStringLiteral("页")));
             m_full = reply.fullText;
         });
@@ -34,13 +37,12 @@ protected:
     {
         for (int i = 0; i < int(WindowId::Count); ++i)
             WindowRegistry::set(WindowId(i), nullptr);
-        dispatcher().setMainWindowOpener({});
-        dispatcher().setPasswordChangedRoutine({});
         test::processPending();
     }
-    static ReplyDispatcher &dispatcher() { return ReplyDispatcher::instance(); }
-    static void handle(const QString &payload) { dispatcher().handle(test::gbkPayload(payload)); }
+    ReplyDispatcher &dispatcher() { return m_dispatcher; }
+    void handle(const QString &payload) { m_dispatcher.handle(test::gbkPayload(payload)); }
 
+    ReplyDispatcher m_dispatcher;
     QStringList m_calls;
     std::string m_full;
 };
@@ -57,11 +59,16 @@ TEST_F(Dispatcher, BusinessRepliesNeedTheMainWindow)
     handle(QStringLiteral("基础通讯_返回订单列表|页[2]"));
     EXPECT_EQ(m_calls, QStringList{QStringLiteral("返回订单列表:2")});
 
-    // Unknown action, other group, no "|" at all: dropped.
+    // Unknown action, other group, no "|" at all, a catalogue reply nobody registered: dropped.
     handle(QStringLiteral("基础通讯_返回不存在|页[3]"));
     handle(QStringLiteral("其他通讯_返回订单列表|页[4]"));
     handle(QStringLiteral("基础通讯_返回订单列表"));
+    handle(QStringLiteral("基础通讯_返回商品基本信息|页[5]"));
     EXPECT_EQ(m_calls.size(), 1);
+
+    // Only group and action count: what follows a second "_" is not part of the match.
+    handle(QStringLiteral("基础通讯_返回订单列表_附加|页[6]"));
+    EXPECT_EQ(m_calls.last(), QStringLiteral("返回订单列表:6"));
 }
 
 TEST_F(Dispatcher, ShortTextEndsAtByte20000AndFullTextKeepsEverything)
@@ -79,7 +86,8 @@ TEST_F(Dispatcher, ShortTextEndsAtByte20000AndFullTextKeepsEverything)
 
 TEST_F(Dispatcher, NamesAreSplitOnCharactersNotOnBytes)
 {
-    // A character whose second GBK byte is "|" must not end the reply name.
+    // A character whose second GBK byte is "|" must not end the reply name: the field
+    // text starts after the real "|", so the second 页 is the one read.
     QString tricky;
     for (char16_t c = 0x4E00; c < 0x9FA5 && tricky.isEmpty(); ++c) {
         const QByteArray bytes = client::toGbk(QString(QChar(c)));
@@ -89,11 +97,51 @@ TEST_F(Dispatcher, NamesAreSplitOnCharactersNotOnBytes)
     ASSERT_FALSE(tricky.isEmpty());
     QWidget main;
     WindowRegistry::set(WindowId::Main, &main);
-    QString seen;
-    dispatcher().addAction(QStringLiteral("返回") + tricky,
-                           [&seen](const client::Reply &reply) { seen = reply.value(QStringLiteral("值")); });
-    handle(QStringLiteral("基础通讯_返回") + tricky + QStringLiteral("|值[ok]"));
-    EXPECT_EQ(seen, QStringLiteral("ok"));
+    handle(QStringLiteral("基础通讯_返回订单列表_") + tricky + QStringLiteral("页[name]|页[fields]"));
+    EXPECT_EQ(m_calls, QStringList{QStringLiteral("返回订单列表:fields")});
+}
+
+TEST_F(Dispatcher, EachReplyTakesOneHandlerAndOwnRoutesTakeNone)
+{
+    EXPECT_THROW(dispatcher().on(Reply::OrderListReply, [](const client::Reply &) {}), std::logic_error);
+    EXPECT_THROW(dispatcher().on(Reply::NoticeInfo, [](const client::Reply &) {}), std::logic_error);
+    EXPECT_THROW(dispatcher().on(Reply::LoginSucceeded, [](const client::Reply &) {}), std::logic_error);
+
+    EXPECT_TRUE(dispatcher().routes(Reply::OrderListReply));
+    EXPECT_FALSE(dispatcher().routes(Reply::GoodsInfoReply));
+    for (Reply own : {Reply::UpdateFound, Reply::HeartbeatProbe, Reply::NoticeInfo, Reply::NoticeQuestion,
+                      Reply::NoticeError, Reply::LoginSucceeded, Reply::Registered})
+        EXPECT_TRUE(dispatcher().routes(own)) << protocol::entry(own).ident;
+    // The password change is completed by the account windows' routine.
+    EXPECT_FALSE(dispatcher().routes(Reply::PasswordChanged));
+    dispatcher().setPasswordChangedRoutine([] {});
+    EXPECT_TRUE(dispatcher().routes(Reply::PasswordChanged));
+
+    dispatcher().clear();
+    EXPECT_FALSE(dispatcher().routes(Reply::OrderListReply));
+    EXPECT_FALSE(dispatcher().routes(Reply::PasswordChanged));
+}
+
+TEST(DispatcherRegistration, EveryDomainRegistersWithoutOpeningAWindow)
+{
+    const qsizetype before = QApplication::topLevelWidgets().size();
+    ReplyDispatcher fresh;
+    client::registerAllHandlers(fresh);
+    EXPECT_EQ(QApplication::topLevelWidgets().size(), before);
+    for (Reply reply :
+         {Reply::OrderListReply, Reply::OrderClosed, Reply::OrderCancelling, Reply::DashboardReply,
+          Reply::SupplierGoodsListReply, Reply::PurchaserGoodsListReply, Reply::PartnerListReply,
+          Reply::FinancePartnersReply, Reply::PersonalDataReply, Reply::PersonalDataSaved,
+          Reply::AboutUsReply, Reply::HelpReply, Reply::PasswordChanged})
+        EXPECT_TRUE(fresh.routes(reply)) << protocol::entry(reply).ident;
+
+    // Registering twice on one dispatcher is a programming error; on the program's
+    // dispatcher it starts over.
+    EXPECT_THROW(client::registerAllHandlers(fresh), std::logic_error);
+    client::registerAllHandlers();
+    EXPECT_NO_THROW(client::registerAllHandlers());
+    EXPECT_TRUE(ReplyDispatcher::instance().routes(Reply::OrderListReply));
+    ReplyDispatcher::instance().clear();
 }
 
 TEST_F(Dispatcher, LoginSuccessStoresTheProfileAndOpensTheMainWindowOnce)

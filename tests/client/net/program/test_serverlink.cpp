@@ -135,15 +135,16 @@ TEST(ServerLink, RepliesAreHandledOnTheGuiThreadInArrivalOrder)
     WindowRegistry::set(WindowId::Main, main);
     QStringList seen;
     bool offThread = false;
-    client::ReplyDispatcher::instance().addAction(
-        QStringLiteral("返回序号"), [&](const client::Reply &reply) {
-            offThread = offThread || QThread::currentThread() != QCoreApplication::instance()->thread();
-            seen.append(reply.value(QStringLiteral("序号")));
-        });
+    client::ReplyDispatcher &dispatcher = client::ReplyDispatcher::instance();
+    dispatcher.clear();
+    dispatcher.on(protocol::Reply::OrderListReply, [&](const client::Reply &reply) {
+        offThread = offThread || QThread::currentThread() != QCoreApplication::instance()->thread();
+        seen.append(reply.value(QStringLiteral("序号")));
+    });
     std::vector<std::string> replies;
     QStringList expected;
     for (int i = 0; i < 40; ++i) {
-        replies.push_back(test::gbkPayload(QStringLiteral("基础通讯_返回序号|序号[%1]").arg(i)));
+        replies.push_back(test::gbkPayload(QStringLiteral("基础通讯_返回订单列表|序号[%1]").arg(i)));
         expected.append(QString::number(i));
     }
     ScriptedServer server(replies);
@@ -168,6 +169,7 @@ TEST(ServerLink, RepliesAreHandledOnTheGuiThreadInArrivalOrder)
     ASSERT_FALSE(boxes.shown().isEmpty());
     EXPECT_EQ(boxes.last().text, QString::fromUtf8(config::kConnectionLostText));
     ASSERT_TRUE(test::waitFor([&] { return !ServerLink::instance().client().isRunning(); }, 5000));
+    dispatcher.clear(); // the handler holds this test's locals
 }
 
 TEST(ServerLink, EventsOfAnEarlierConnectionAreDropped)

@@ -1,9 +1,9 @@
-#include "client/ui/orders/financepage.h"
+#include "client/ui/finance/financepage.h"
 
 #include "client/net/request.h"
-#include "client/net/serverlink.h"
 #include "client/ui/common/clickguard.h"
 #include "client/ui/common/inputrules.h"
+#include "client/ui/common/keywordbox.h"
 #include "client/ui/common/listfiller.h"
 #include "client/ui/common/pagecontrols.h"
 #include "client/ui/common/pagedlist.h"
@@ -69,10 +69,7 @@ void FinancePage::refresh(const QString &page)
 {
     if (!screenTyped({m_keyword->text()}))
         return;
-    RequestFields fields;
-    fields.add(QStringLiteral("关键词"), keywordValue(m_keyword->text()))
-        .add(QStringLiteral("查询页数"), pageParam(page));
-    ServerLink::instance().sendRequest(QStringLiteral("基础通讯_获取财务对账合作商列表"), fields.bytes());
+    send<protocol::Request::FinancePartners>(keywordValue(m_keyword->text()), pageParam(page));
 }
 
 void FinancePage::fill(std::string_view gbkText)

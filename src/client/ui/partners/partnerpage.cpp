@@ -1,9 +1,9 @@
-#include "client/ui/goods/partnerpage.h"
+#include "client/ui/partners/partnerpage.h"
 
 #include "client/net/request.h"
-#include "client/net/serverlink.h"
 #include "client/ui/common/clickguard.h"
 #include "client/ui/common/inputrules.h"
+#include "client/ui/common/keywordbox.h"
 #include "client/ui/common/listfiller.h"
 #include "client/ui/common/pagecontrols.h"
 #include "client/ui/common/pagedlist.h"
@@ -70,11 +70,8 @@ void PartnerPage::refresh(const QString &page)
 {
     if (!screenTyped({m_keyword->text()}))
         return;
-    RequestFields fields;
-    fields.add(QStringLiteral("关键词"), keywordValue(m_keyword->text()))
-        .add(QStringLiteral("查询页数"), pageParam(page))
-        .add(QStringLiteral("合作类型"), static_cast<long long>(m_tabs->currentIndex()));
-    ServerLink::instance().sendRequest(QStringLiteral("基础通讯_获取申请合作列表"), fields.bytes());
+    send<protocol::Request::PartnerList>(keywordValue(m_keyword->text()), pageParam(page),
+                                         m_tabs->currentIndex());
 }
 
 void PartnerPage::fill(std::string_view gbkText)
