@@ -5,6 +5,7 @@
 #include "server/accounts/store.h"
 #include "server/clock.h"
 #include "server/finance/store.h"
+#include "server/goods/store.h"
 #include "server/orders/store.h"
 #include "server/partners/store.h"
 #include "server/states.h"
@@ -32,10 +33,46 @@ std::int64_t ensureAccount(db::Tx &tx, Account account, const std::string &hash)
     return accounts::byName(tx, account.userName)->id;
 }
 
-NewLine line(const char *name, const char *code, const char *spec, const char *unit, long long priceFen,
-             long long weightG, long long quantity)
+NewLine line(const goods::Goods &goods, long long quantity)
 {
-    return NewLine{0, name, code, spec, unit, priceFen, weightG, quantity};
+    return NewLine{goods.id,   goods.name,     goods.code,    goods.spec,
+                   goods.unit, goods.priceFen, goods.weightG, quantity};
+}
+
+// The supplier's catalogue: three categories, one item off the shelf.
+std::vector<goods::Goods> seedGoods(db::Tx &tx, std::int64_t supplierId, const std::string &at)
+{
+    struct Item
+    {
+        const char *name, *code, *spec, *unit, *category;
+        long long priceFen, weightG, stock;
+        int status;
+    };
+    const Item items[] = {
+        {"东北有机大米", "QH-1001", "5kg/袋", "袋", "粮油米面", 6800, 5000, 320, goods::kOnSale},
+        {"压榨菜籽油", "QH-1002", "5L/桶", "桶", "粮油米面", 8990, 4600, 150, goods::kOnSale},
+        {"散养鲜鸡蛋", "QH-1003", "30枚/盒", "盒", "禽蛋", 2850, 1900, 480, goods::kOnSale},
+        {"手工挂面", "QH-1004", "1kg/包", "包", "粮油米面", 990, 1000, 600, goods::kOnSale},
+        {"有机黄豆", "QH-1005", "2.5kg/袋", "袋", "杂粮干货", 3650, 2500, 90, goods::kOnSale},
+        {"精选香菇", "QH-1006", "500g/袋", "袋", "杂粮干货", 4200, 500, 0, goods::kOffShelf},
+    };
+    std::vector<goods::Goods> made;
+    for (const Item &item : items) {
+        goods::Goods g;
+        g.supplierId = supplierId;
+        g.name = item.name;
+        g.code = item.code;
+        g.spec = item.spec;
+        g.unit = item.unit;
+        g.priceFen = item.priceFen;
+        g.weightG = item.weightG;
+        g.stock = item.stock;
+        g.status = item.status;
+        g.categoryId = goods::categoryNamed(tx, supplierId, item.category);
+        g.id = goods::insert(tx, g, at);
+        made.push_back(g);
+    }
+    return made;
 }
 
 // A time `minutesAgo` before `at`, but never before the start of that day, so that
@@ -128,10 +165,11 @@ void seedDemo(db::Tx &tx, const std::string &passwordHash)
     if (orders::count(tx, existing) > 0)
         return;
 
-    const auto rice = line("东北有机大米", "QH-1001", "5kg/袋", "袋", 6800, 5000, 10);
-    const auto oil = line("压榨菜籽油", "QH-1002", "5L/桶", "桶", 8990, 4600, 6);
-    const auto eggs = line("散养鲜鸡蛋", "QH-1003", "30枚/盒", "盒", 2850, 1900, 20);
-    const auto noodles = line("手工挂面", "QH-1004", "1kg/包", "包", 990, 1000, 30);
+    const std::vector<goods::Goods> catalogue = seedGoods(tx, supplierId, stamp);
+    const auto rice = line(catalogue[0], 10);
+    const auto oil = line(catalogue[1], 6);
+    const auto eggs = line(catalogue[2], 20);
+    const auto noodles = line(catalogue[3], 30);
 
     struct Plan
     {

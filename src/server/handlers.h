@@ -42,6 +42,9 @@ struct SessionState
     std::string userName;
     std::string clientVersion;
     std::int64_t currentDistributor = 0; // chosen in the goods authorisation list
+    // The stock this session was last shown per goods item: a goods save applies the
+    // change against it, so that orders placed meanwhile are not undone.
+    std::unordered_map<std::int64_t, long long> shownStock;
     bool loggedIn() const { return accountId != 0; }
     bool supplier() const { return role == Role::Supplier; }
 };

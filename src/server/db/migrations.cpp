@@ -94,6 +94,37 @@ const std::vector<Migration> &schemaMigrations()
              // may enable it again directly.
              "ALTER TABLE cooperations ADD COLUMN stopped_by INTEGER NOT NULL DEFAULT 0",
          }},
+        {4,
+         "goods, categories and authorisation",
+         {
+             "CREATE TABLE categories ("
+             " id {id},"
+             " supplier_id BIGINT NOT NULL REFERENCES accounts (id),"
+             " name VARCHAR(40) NOT NULL,"
+             " UNIQUE (supplier_id, name))",
+             "CREATE TABLE goods ("
+             " id {id},"
+             " supplier_id BIGINT NOT NULL REFERENCES accounts (id),"
+             " name VARCHAR(64) NOT NULL,"
+             " code VARCHAR(40) NOT NULL DEFAULT '',"
+             " spec VARCHAR(40) NOT NULL DEFAULT '',"
+             " price_fen BIGINT NOT NULL,"
+             " weight_g BIGINT NOT NULL DEFAULT 0,"
+             " stock BIGINT NOT NULL DEFAULT 0 CHECK (stock >= 0),"
+             " unit VARCHAR(16) NOT NULL,"
+             " category_id BIGINT NOT NULL DEFAULT 0,"
+             " status INTEGER NOT NULL DEFAULT 1,"
+             " created_at VARCHAR(19) NOT NULL,"
+             " updated_at VARCHAR(19) NOT NULL)",
+             "CREATE INDEX goods_supplier ON goods (supplier_id, status, id)",
+             "CREATE UNIQUE INDEX goods_code ON goods (supplier_id, code) WHERE code <> ''",
+             // 1 every goods item of the supplier, 2 only the goods granted one by one.
+             "ALTER TABLE cooperations ADD COLUMN grant_mode INTEGER NOT NULL DEFAULT 1",
+             "CREATE TABLE goods_grants ("
+             " purchaser_id BIGINT NOT NULL REFERENCES accounts (id),"
+             " goods_id BIGINT NOT NULL REFERENCES goods (id),"
+             " PRIMARY KEY (purchaser_id, goods_id))",
+         }},
     };
     return migrations;
 }
