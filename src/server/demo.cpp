@@ -5,6 +5,7 @@
 #include "server/accounts/store.h"
 #include "server/clock.h"
 #include "server/finance/store.h"
+#include "server/freight/store.h"
 #include "server/goods/store.h"
 #include "server/orders/store.h"
 #include "server/partners/store.h"
@@ -166,6 +167,14 @@ void seedDemo(db::Tx &tx, const std::string &passwordHash)
         return;
 
     const std::vector<goods::Goods> catalogue = seedGoods(tx, supplierId, stamp);
+    // System freight by weight: 10.00 for the first kg and 5.00 for each further kg; cheaper
+    // nearby, dearer far away.
+    freight::saveModes(tx, supplierId, freight::kSystem, freight::kByWeight);
+    freight::saveRow(tx, supplierId, 0, freight::Row{1000, 1000, 1000, 500});
+    for (int region : {1, 2, 3})
+        freight::saveRow(tx, supplierId, region, freight::Row{2000, 800, 1000, 300});
+    for (int region : {23, 30, 32, 33, 34})
+        freight::saveRow(tx, supplierId, region, freight::Row{1000, 2000, 1000, 1200});
     const auto rice = line(catalogue[0], 10);
     const auto oil = line(catalogue[1], 6);
     const auto eggs = line(catalogue[2], 20);

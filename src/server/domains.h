@@ -18,8 +18,14 @@ namespace goods {
 void registerHandlers(HandlerTable &table);
 } // namespace goods
 
+namespace freight {
+void registerHandlers(HandlerTable &table);
+} // namespace freight
+
 namespace orders {
 void registerHandlers(HandlerTable &table);
+// Placing an order: the supplier, category and goods lists of the order window, and 下单.
+void registerPlacingHandlers(HandlerTable &table);
 } // namespace orders
 
 namespace finance {

@@ -15,4 +15,8 @@ std::optional<long long> parseFen(std::string_view text);
 // Grams written as kilograms with up to three decimals, trailing zeros dropped: 1500 -> "1.5".
 std::string formatKilograms(long long grams);
 
+// A decimal text of kilograms to whole grams, rounding half up from the fourth decimal:
+// "0.30000000000000004" -> 300. Digits only, at most 12 before the point; else nullopt.
+std::optional<long long> parseKilogramsRounded(std::string_view text);
+
 } // namespace vantrell::server

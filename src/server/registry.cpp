@@ -8,7 +8,9 @@ void registerAllHandlers(HandlerTable &table)
     accounts::registerHandlers(table);
     partners::registerHandlers(table);
     goods::registerHandlers(table);
+    freight::registerHandlers(table);
     orders::registerHandlers(table);
+    orders::registerPlacingHandlers(table);
     finance::registerHandlers(table);
 }
 

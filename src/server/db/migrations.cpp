@@ -125,6 +125,26 @@ const std::vector<Migration> &schemaMigrations()
              " goods_id BIGINT NOT NULL REFERENCES goods (id),"
              " PRIMARY KEY (purchaser_id, goods_id))",
          }},
+        {5,
+         "freight and the daily order numbers",
+         {
+             "CREATE TABLE freight_settings ("
+             " supplier_id BIGINT PRIMARY KEY REFERENCES accounts (id),"
+             " freight_mode INTEGER NOT NULL DEFAULT 0,"
+             " charge_mode INTEGER NOT NULL DEFAULT 0)",
+             // Conditions in thousandths of their unit (grams by weight), fees in fen.
+             "CREATE TABLE freight_rows ("
+             " supplier_id BIGINT NOT NULL REFERENCES accounts (id),"
+             " region INTEGER NOT NULL,"
+             " first_quantity BIGINT NOT NULL DEFAULT 0,"
+             " first_fen BIGINT NOT NULL DEFAULT 0,"
+             " step_quantity BIGINT NOT NULL DEFAULT 0,"
+             " step_fen BIGINT NOT NULL DEFAULT 0,"
+             " PRIMARY KEY (supplier_id, region))",
+             "CREATE TABLE order_sequences ("
+             " day VARCHAR(8) PRIMARY KEY,"
+             " last_number BIGINT NOT NULL)",
+         }},
     };
     return migrations;
 }

@@ -134,14 +134,6 @@ Replies purchaserGoodsList(Context &context, const Fields &fields)
                      Reply::PurchaserGoodsListReply);
 }
 
-std::string categoryListText(const std::vector<Category> &categories)
-{
-    std::string text;
-    for (const Category &category : categories)
-        text += std::to_string(category.id) + "," + category.name + "|";
-    return text;
-}
-
 void rememberStock(SessionState &session, std::int64_t goodsId, long long stock)
 {
     if (session.shownStock.size() >= kShownStockLimit && !session.shownStock.contains(goodsId))

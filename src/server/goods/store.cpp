@@ -211,6 +211,30 @@ bool codeTaken(db::Tx &tx, std::int64_t supplierId, const std::string &code, std
     return taken > 0;
 }
 
+bool takeStock(db::Tx &tx, std::int64_t goodsId, long long quantity)
+{
+    const long long id = goodsId;
+    soci::statement statement =
+        (tx.sql().prepare << "UPDATE goods SET stock = stock - :q WHERE id = :id AND stock >= :q2",
+         soci::use(quantity, "q"), soci::use(id, "id"), soci::use(quantity, "q2"));
+    statement.execute(true);
+    return statement.get_affected_rows() == 1;
+}
+
+void returnStock(db::Tx &tx, std::int64_t goodsId, long long quantity)
+{
+    const long long id = goodsId;
+    tx.sql() << "UPDATE goods SET stock = stock + :q WHERE id = :id", soci::use(quantity), soci::use(id);
+}
+
+std::string categoryListText(const std::vector<Category> &categories)
+{
+    std::string text;
+    for (const Category &category : categories)
+        text += std::to_string(category.id) + "," + category.name + "|";
+    return text;
+}
+
 std::vector<Category> categories(db::Tx &tx, std::int64_t supplierId)
 {
     const long long supplier = supplierId;

@@ -83,6 +83,13 @@ struct Distributor
 };
 std::vector<Distributor> distributors(db::Tx &tx, std::int64_t supplierId);
 
+// Takes `quantity` pieces from the stock when that many are there; false otherwise.
+bool takeStock(db::Tx &tx, std::int64_t goodsId, long long quantity);
+void returnStock(db::Tx &tx, std::int64_t goodsId, long long quantity);
+
+// "ID,name|" for each category: the category list value of the replies.
+std::string categoryListText(const std::vector<Category> &categories);
+
 // The grant mode of an active cooperation; nullopt when the pair does not cooperate.
 std::optional<int> grantMode(db::Tx &tx, std::int64_t supplierId, std::int64_t purchaserId);
 void setGrantMode(db::Tx &tx, std::int64_t supplierId, std::int64_t purchaserId, int mode);

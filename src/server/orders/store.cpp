@@ -194,4 +194,13 @@ bool orderNoExists(db::Tx &tx, const std::string &orderNo)
     return count > 0;
 }
 
+long long nextDailyNumber(db::Tx &tx, const std::string &day)
+{
+    long long number = 0;
+    tx.sql() << "INSERT INTO order_sequences (day, last_number) VALUES (:d, 1) ON CONFLICT (day)"
+                " DO UPDATE SET last_number = order_sequences.last_number + 1 RETURNING last_number",
+        soci::use(day), soci::into(number);
+    return number;
+}
+
 } // namespace vantrell::server::orders

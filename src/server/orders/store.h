@@ -84,4 +84,8 @@ Dashboard dashboard(db::Tx &tx, std::int64_t accountId, bool supplierSide, const
 std::int64_t insert(db::Tx &tx, const NewOrder &order);
 bool orderNoExists(db::Tx &tx, const std::string &orderNo);
 
+// The next number of the day ("YYYYMMDD"), from 1; shared by every server process through
+// the database.
+long long nextDailyNumber(db::Tx &tx, const std::string &day);
+
 } // namespace vantrell::server::orders
