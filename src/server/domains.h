@@ -26,6 +26,8 @@ namespace orders {
 void registerHandlers(HandlerTable &table);
 // Placing an order: the supplier, category and goods lists of the order window, and 下单.
 void registerPlacingHandlers(HandlerTable &table);
+// After placing: the order page, shipping, cancelling.
+void registerLifecycleHandlers(HandlerTable &table);
 } // namespace orders
 
 namespace finance {

@@ -11,6 +11,7 @@ void registerAllHandlers(HandlerTable &table)
     freight::registerHandlers(table);
     orders::registerHandlers(table);
     orders::registerPlacingHandlers(table);
+    orders::registerLifecycleHandlers(table);
     finance::registerHandlers(table);
 }
 

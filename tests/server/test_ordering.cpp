@@ -278,6 +278,169 @@ TEST_F(OrderingTest, OrderWindowListsHoldOnlyOrderableGoods)
     EXPECT_TRUE(isNotice(one(buyer, "基础通讯_采购商查询商品列表/下单", "供应商ID[0]商品分类ID[0]关键词[]")));
 }
 
+class OrderFlowTest : public OrderingTest
+{
+protected:
+    OrderFlowTest()
+    {
+        rice = addGoods("东北大米", "10", "68.00", "5");
+        EXPECT_EQ(one(buyer, "基础通讯_下单", orderFields({{rice, "3"}}, "上海市浦东新区<b>张江</b>路88号")),
+                  "基础通讯_下单成功|");
+        orderId = std::to_string(database->read([](db::Tx &tx) {
+            long long id = 0;
+            tx.sql() << "SELECT MAX(id) FROM orders", soci::into(id);
+            return id;
+        }));
+    }
+    std::string page(SessionState &session)
+    {
+        return one(session, "基础通讯_获取发货订单页面", "订单ID[" + orderId + "]");
+    }
+    Replies shipIt(const std::string &freight = "12.5", const std::string &method = "1")
+    {
+        return call(supplier, "基础通讯_订单发货",
+                    "订单ID[" + orderId + "]运费[" + freight + "]发货类型[" + method +
+                        "]物流名称[顺丰速运]物流单号[SF123]");
+    }
+    std::string cancel() { return one(buyer, "基础通讯_取消订单", "订单ID[" + orderId + "]"); }
+    std::string resolve(const std::string &choice)
+    {
+        return one(supplier, "基础通讯_供应商处理异常订单",
+                   "订单ID[" + orderId + "]处理方式[" + choice + "]");
+    }
+    std::string rice;
+    std::string orderId;
+};
+
+TEST_F(OrderFlowTest, ShipThenThePurchaserSeesCarrierAndNumber)
+{
+    const std::string before = page(supplier);
+    EXPECT_EQ(value(before, "订单状态"), "0");
+    EXPECT_EQ(value(before, "商家名称"), "鲜达商贸有限公司");
+    EXPECT_EQ(*protocol::gbkToUtf8(protocol::unscramble(value(before, "收货地址"))),
+              "上海市浦东新区<b>张江</b>路88号");
+    EXPECT_EQ(value(before, "商品金额"), "204.00");
+    EXPECT_NE(before.find("数据详情_名称[东北大米]"), std::string::npos) << before;
+    EXPECT_EQ(
+        value(one(supplier, "基础通讯_订单发货/获取物流名称列表", "订单ID[" + orderId + "]"), "默认物流单号"),
+        "请填写物流单号...");
+
+    EXPECT_EQ(call(supplier, "基础通讯_订单发货",
+                   "订单ID[" + orderId + "]运费[1]发货类型[1]物流名称[请填写物流名称...]物流单号[SF1]"),
+              Replies{notice("请填写物流名称!")});
+    EXPECT_EQ(call(supplier, "基础通讯_订单发货",
+                   "订单ID[" + orderId + "]运费[abc]发货类型[1]物流名称[顺丰]物流单号[1]")
+                  .size(),
+              1u);
+    const Replies shipped = shipIt();
+    ASSERT_EQ(shipped.size(), 2u);
+    EXPECT_EQ(value(shipped[0], "订单状态"), "1");
+    EXPECT_EQ(value(shipped[0], "总金额"), "216.50");
+    EXPECT_EQ(shipped[1], notice("发货成功!", "信息"));
+    EXPECT_EQ(shipIt(), Replies{notice("订单已发货!")});
+
+    const std::string carriers = one(buyer, "基础通讯_订单发货/获取物流名称列表", "订单ID[" + orderId + "]");
+    EXPECT_EQ(value(carriers, "默认物流名称"), "顺丰速运");
+    EXPECT_EQ(value(carriers, "默认物流单号"), "SF123");
+    EXPECT_EQ(value(page(buyer), "发货类型"), "1");
+
+    // Another merchant's order is answered like one that does not exist.
+    SessionState stranger = merchant("stranger", "陌生人贸易公司", true);
+    EXPECT_EQ(one(stranger, "基础通讯_获取发货订单页面", "订单ID[" + orderId + "]"),
+              one(stranger, "基础通讯_获取发货订单页面", "订单ID[999999]"));
+    EXPECT_TRUE(isNotice(
+        one(buyer, "基础通讯_订单发货", "订单ID[" + orderId + "]运费[1]发货类型[2]物流名称[]物流单号[]")));
+}
+
+TEST_F(OrderFlowTest, CancellingBeforeAndAfterShipment)
+{
+    EXPECT_EQ(stockOf(rice), 7);
+    EXPECT_EQ(cancel(), "基础通讯_取消订单/订单关闭|订单ID[" + orderId + "]");
+    EXPECT_EQ(stockOf(rice), 10);
+    EXPECT_EQ(value(page(buyer), "订单状态"), "3");
+    EXPECT_EQ(cancel(), notice("订单已关闭!"));
+    EXPECT_EQ(shipIt(), Replies{notice("订单状态已改变,不能发货!")});
+    EXPECT_EQ(stockOf(rice), 10);
+}
+
+TEST_F(OrderFlowTest, TheSupplierAgreesToOrRefusesACancellation)
+{
+    ASSERT_EQ(shipIt().size(), 2u);
+    EXPECT_EQ(resolve("1"), notice("订单不在取消中,无需处理!"));
+    EXPECT_EQ(cancel(), "基础通讯_取消订单/订单取消中|订单ID[" + orderId + "]");
+    EXPECT_EQ(value(page(buyer), "订单状态"), "2");
+    EXPECT_EQ(value(resolve("2"), "订单状态"), "1") << "refused: shipped again";
+    EXPECT_EQ(stockOf(rice), 7);
+
+    // In an open statement the order may still be cancelled; the statement follows.
+    const long long id = std::stoll(orderId);
+    stores.insertStatement("DZ1", supplier.accountId, buyer.accountId, "2026-03-10", "2026-03-10",
+                           kStatementOpen, {id}, "2026-03-10 12:00:00");
+    EXPECT_EQ(cancel(), "基础通讯_取消订单/订单取消中|订单ID[" + orderId + "]");
+    EXPECT_EQ(value(resolve("1"), "订单状态"), "3");
+    EXPECT_EQ(stockOf(rice), 10);
+    EXPECT_EQ(count("statements"), 0) << "a statement left without orders is removed";
+}
+
+TEST_F(OrderFlowTest, ReconciledOrdersCannotBeCancelled)
+{
+    ASSERT_EQ(shipIt().size(), 2u);
+    stores.insertStatement("DZ1", supplier.accountId, buyer.accountId, "2026-03-10", "2026-03-10",
+                           kStatementReconciled, {std::stoll(orderId)}, "2026-03-10 12:00:00");
+    EXPECT_EQ(cancel(), notice("订单已对账,不能取消!"));
+    EXPECT_EQ(value(page(buyer), "订单状态"), "1");
+}
+
+// Shipping and cancelling one order at once: exactly one of them wins.
+TEST(OrderRace, ShipAndCancelGiveOneResult)
+{
+    char pattern[] = "/tmp/vantrell-shiprace-XXXXXX";
+    const std::string dir = mkdtemp(pattern);
+    server::Config config = vantrell::testing::testConfig();
+    config.database = "sqlite:" + dir + "/race.db";
+    {
+        vantrell::testing::InProcessServer server(config);
+        vantrell::testing::TestClient seller, purchaser;
+        ASSERT_TRUE(seller.connect(server.port()) && purchaser.connect(server.port()));
+        ASSERT_TRUE(seller.registerAccount("seller01", "secret1", "并发供应商有限公司", "2"));
+        ASSERT_TRUE(purchaser.registerAccount("buyer001", "secret1", "并发采购商有限公司", "1"));
+        ASSERT_TRUE(seller.login("seller01", "secret1") && purchaser.login("buyer001", "secret1"));
+        db::Database &database = server.database();
+        for (int round = 0; round < 10; ++round) {
+            const long long orderId = database.write([&](db::Tx &tx) {
+                orders::NewOrder order;
+                order.orderNo = "R" + std::to_string(round);
+                order.supplierId = accounts::byName(tx, "seller01")->id;
+                order.purchaserId = accounts::byName(tx, "buyer001")->id;
+                order.createdAt = "2026-03-10 10:00:00";
+                order.lines = {orders::NewLine{0, "米", "", "", "袋", 100, 10, 1}};
+                return static_cast<long long>(orders::insert(tx, order));
+            });
+            const std::string id = "订单ID[" + std::to_string(orderId) + "]";
+            std::optional<std::vector<vantrell::testing::Reply>> shipped, cancelled;
+            std::thread shipper([&] {
+                shipped = seller.exchange("基础通讯_订单发货", id + "运费[0]发货类型[2]物流名称[]物流单号[]");
+            });
+            cancelled = purchaser.exchange("基础通讯_取消订单", id);
+            shipper.join();
+            ASSERT_TRUE(shipped && cancelled);
+            const bool shipWon = shipped->size() == 2;
+            const std::string cancelName = cancelled->front().name;
+            if (shipWon)
+                EXPECT_EQ(cancelName, "基础通讯_取消订单/订单取消中") << round;
+            else
+                EXPECT_EQ(cancelName, "基础通讯_取消订单/订单关闭") << round;
+            const int state = database.read([&](db::Tx &tx) {
+                int s = -1;
+                tx.sql() << "SELECT state FROM orders WHERE id = :id", soci::use(orderId), soci::into(s);
+                return s;
+            });
+            EXPECT_EQ(state, shipWon ? kOrderCancelling : kOrderClosed) << round;
+        }
+    }
+    std::filesystem::remove_all(dir);
+}
+
 // Purchasers ordering the last items at once over the network: exactly as many orders
 // as there are items succeed, the stock ends at 0 and every order is whole.
 TEST(OrderingRace, TwentyPurchasersForTheLastTenItems)

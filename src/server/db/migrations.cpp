@@ -145,6 +145,12 @@ const std::vector<Migration> &schemaMigrations()
              " day VARCHAR(8) PRIMARY KEY,"
              " last_number BIGINT NOT NULL)",
          }},
+        {6,
+         "when an order last changed",
+         {
+             "ALTER TABLE orders ADD COLUMN updated_at VARCHAR(19) NOT NULL DEFAULT ''",
+             "CREATE INDEX orders_statement ON orders (statement_id)",
+         }},
     };
     return migrations;
 }

@@ -89,12 +89,37 @@ std::int64_t insertStatement(db::Tx &tx, const std::string &statementNo, std::in
                ":p",
             soci::use(id), soci::use(key), soci::use(supplier), soci::use(purchaser);
     }
+    recompute(tx, id);
+    return id;
+}
+
+std::optional<int> statementState(db::Tx &tx, std::int64_t statementId)
+{
+    const long long id = statementId;
+    int state = 0;
+    soci::session &sql = tx.sql();
+    sql << "SELECT state FROM statements WHERE id = :id" + std::string(tx.dialect().forUpdate()),
+        soci::use(id), soci::into(state);
+    if (!sql.got_data())
+        return std::nullopt;
+    return state;
+}
+
+void recompute(db::Tx &tx, std::int64_t statementId)
+{
+    const long long id = statementId;
+    soci::session &sql = tx.sql();
+    long long orders = 0;
+    sql << "SELECT COUNT(*) FROM orders WHERE statement_id = :id", soci::use(id), soci::into(orders);
+    if (orders == 0) {
+        sql << "DELETE FROM statements WHERE id = :id", soci::use(id);
+        return;
+    }
     sql << "UPDATE statements SET goods_amount_fen = (SELECT COALESCE(SUM(goods_amount_fen), 0) FROM orders"
            " WHERE statement_id = :a), freight_fen = (SELECT COALESCE(SUM(freight_fen), 0) FROM orders"
            " WHERE statement_id = :b), total_fen = (SELECT COALESCE(SUM(total_fen), 0) FROM orders"
            " WHERE statement_id = :c) WHERE id = :d",
         soci::use(id), soci::use(id), soci::use(id), soci::use(id);
-    return id;
 }
 
 } // namespace vantrell::server::finance

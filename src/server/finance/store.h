@@ -5,6 +5,7 @@
 #include "server/db/database.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,5 +31,11 @@ std::vector<PartnerRow> partnerList(db::Tx &tx, std::int64_t accountId, bool sup
 std::int64_t insertStatement(db::Tx &tx, const std::string &statementNo, std::int64_t supplierId,
                              std::int64_t purchaserId, const std::string &from, const std::string &to,
                              int state, const std::vector<std::int64_t> &orderIds, const std::string &at);
+
+// The statement's state; nullopt when there is no such statement.
+std::optional<int> statementState(db::Tx &tx, std::int64_t statementId);
+// Sums the statement's amounts from its orders again; a statement left without an order
+// is removed.
+void recompute(db::Tx &tx, std::int64_t statementId);
 
 } // namespace vantrell::server::finance

@@ -194,6 +194,96 @@ bool orderNoExists(db::Tx &tx, const std::string &orderNo)
     return count > 0;
 }
 
+std::optional<Order> find(db::Tx &tx, std::int64_t orderId, std::int64_t accountId)
+{
+    const long long id = orderId;
+    const long long me = accountId;
+    Order order;
+    long long supplier = 0;
+    long long purchaser = 0;
+    long long statement = 0;
+    soci::session &sql = tx.sql();
+    sql << "SELECT order_no, supplier_id, purchaser_id, state, goods_amount_fen, freight_fen, total_fen, "
+           "pieces,"
+           " weight_g, address, message, ship_method, carrier, tracking_no, created_at, shipped_at, "
+           "statement_id"
+           " FROM orders WHERE id = :id AND (supplier_id = :me OR purchaser_id = :me2)" +
+               std::string(tx.dialect().forUpdate()),
+        soci::use(id, "id"), soci::use(me, "me"), soci::use(me, "me2"), soci::into(order.orderNo),
+        soci::into(supplier), soci::into(purchaser), soci::into(order.state), soci::into(order.goodsFen),
+        soci::into(order.freightFen), soci::into(order.totalFen), soci::into(order.pieces),
+        soci::into(order.weightG), soci::into(order.address), soci::into(order.message),
+        soci::into(order.shipMethod), soci::into(order.carrier), soci::into(order.trackingNo),
+        soci::into(order.createdAt), soci::into(order.shippedAt), soci::into(statement);
+    if (!sql.got_data())
+        return std::nullopt;
+    order.id = orderId;
+    order.supplierId = supplier;
+    order.purchaserId = purchaser;
+    order.statementId = statement;
+
+    NewLine line;
+    long long goodsId = 0;
+    soci::statement lines =
+        (sql.prepare
+             << "SELECT goods_id, name, code, spec, unit, price_fen, weight_g, quantity FROM order_lines"
+                " WHERE order_id = :id ORDER BY line_no",
+         soci::use(id), soci::into(goodsId), soci::into(line.name), soci::into(line.code),
+         soci::into(line.spec), soci::into(line.unit), soci::into(line.priceFen), soci::into(line.weightG),
+         soci::into(line.quantity));
+    lines.execute();
+    while (lines.fetch()) {
+        line.goodsId = goodsId;
+        order.lines.push_back(line);
+    }
+    return order;
+}
+
+bool changeState(db::Tx &tx, std::int64_t orderId, int from, int to, const std::string &at)
+{
+    const long long id = orderId;
+    soci::statement statement =
+        (tx.sql().prepare << "UPDATE orders SET state = :to, updated_at = :at"
+                             " WHERE id = :id AND state = :from",
+         soci::use(to, "to"), soci::use(at, "at"), soci::use(id, "id"), soci::use(from, "from"));
+    statement.execute(true);
+    return statement.get_affected_rows() == 1;
+}
+
+bool ship(db::Tx &tx, std::int64_t orderId, long long freightFen, int method, const std::string &carrier,
+          const std::string &trackingNo, const std::string &at)
+{
+    const long long id = orderId;
+    const int shipped = kOrderShipped;
+    const int pending = kOrderPending;
+    soci::statement statement =
+        (tx.sql().prepare
+             << "UPDATE orders SET state = :st, freight_fen = :f, total_fen = goods_amount_fen + :f2,"
+                " ship_method = :m, carrier = :c, tracking_no = :t, shipped_at = :at, updated_at = :at2"
+                " WHERE id = :id AND state = :from",
+         soci::use(shipped, "st"), soci::use(freightFen, "f"), soci::use(freightFen, "f2"),
+         soci::use(method, "m"), soci::use(carrier, "c"), soci::use(trackingNo, "t"), soci::use(at, "at"),
+         soci::use(at, "at2"), soci::use(id, "id"), soci::use(pending, "from"));
+    statement.execute(true);
+    return statement.get_affected_rows() == 1;
+}
+
+std::string lastCarrier(db::Tx &tx, std::int64_t supplierId)
+{
+    const long long supplier = supplierId;
+    std::string carrier;
+    tx.sql() << "SELECT carrier FROM orders WHERE supplier_id = :s AND carrier <> ''"
+                " ORDER BY shipped_at DESC, id DESC LIMIT 1",
+        soci::use(supplier), soci::into(carrier);
+    return carrier;
+}
+
+void leaveStatement(db::Tx &tx, std::int64_t orderId)
+{
+    const long long id = orderId;
+    tx.sql() << "UPDATE orders SET statement_id = 0 WHERE id = :id", soci::use(id);
+}
+
 long long nextDailyNumber(db::Tx &tx, const std::string &day)
 {
     long long number = 0;

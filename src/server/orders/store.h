@@ -6,6 +6,7 @@
 #include "server/states.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,44 @@ struct NewOrder
     std::string shippedAt;
     std::vector<NewLine> lines;
 };
+
+// One order with its lines, as stored.
+struct Order
+{
+    std::int64_t id = 0;
+    std::string orderNo;
+    std::int64_t supplierId = 0;
+    std::int64_t purchaserId = 0;
+    int state = kOrderPending;
+    long long goodsFen = 0;
+    long long freightFen = 0;
+    long long totalFen = 0;
+    long long pieces = 0;
+    long long weightG = 0;
+    std::string address;
+    std::string message;
+    int shipMethod = 0;
+    std::string carrier;
+    std::string trackingNo;
+    std::string createdAt;
+    std::string shippedAt;
+    std::int64_t statementId = 0;
+    std::vector<NewLine> lines;
+};
+
+// The order when `accountId` is its supplier or its purchaser; nullopt otherwise.
+std::optional<Order> find(db::Tx &tx, std::int64_t orderId, std::int64_t accountId);
+
+// Moves the order from `from` to `to`; false when its state was no longer `from`.
+bool changeState(db::Tx &tx, std::int64_t orderId, int from, int to, const std::string &at);
+// Ships a pending order: freight, method, carrier and number recorded, the total
+// recomputed; false when it was no longer pending.
+bool ship(db::Tx &tx, std::int64_t orderId, long long freightFen, int method, const std::string &carrier,
+          const std::string &trackingNo, const std::string &at);
+// The carrier of the supplier's most recent shipment; empty before the first.
+std::string lastCarrier(db::Tx &tx, std::int64_t supplierId);
+// Takes the order out of its statement (statement_id 0).
+void leaveStatement(db::Tx &tx, std::int64_t orderId);
 
 // Newest first. `list` returns every matching order, `page` one page of them.
 std::vector<ListRow> list(db::Tx &tx, const ListQuery &query);
