@@ -32,6 +32,8 @@ void registerLifecycleHandlers(HandlerTable &table);
 
 namespace finance {
 void registerHandlers(HandlerTable &table);
+// Statements: list, details, creating, reconciling and settling.
+void registerStatementHandlers(HandlerTable &table);
 } // namespace finance
 
 } // namespace vantrell::server

@@ -13,6 +13,7 @@ void registerAllHandlers(HandlerTable &table)
     orders::registerPlacingHandlers(table);
     orders::registerLifecycleHandlers(table);
     finance::registerHandlers(table);
+    finance::registerStatementHandlers(table);
 }
 
 } // namespace vantrell::server

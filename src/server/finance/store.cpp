@@ -122,4 +122,226 @@ void recompute(db::Tx &tx, std::int64_t statementId)
         soci::use(id), soci::use(id), soci::use(id), soci::use(id);
 }
 
+namespace {
+
+constexpr const char *kStatementColumns =
+    "SELECT id, statement_no, supplier_id, purchaser_id, date_from, date_to, goods_amount_fen, freight_fen,"
+    " total_fen, state FROM statements";
+
+struct StatementRow
+{
+    long long id = 0, supplier = 0, purchaser = 0;
+    Statement statement;
+    Statement finish() const
+    {
+        Statement result = statement;
+        result.id = id;
+        result.supplierId = supplier;
+        result.purchaserId = purchaser;
+        return result;
+    }
+};
+
+void bindStatement(soci::statement &statement, StatementRow &row)
+{
+    statement.exchange(soci::into(row.id));
+    statement.exchange(soci::into(row.statement.statementNo));
+    statement.exchange(soci::into(row.supplier));
+    statement.exchange(soci::into(row.purchaser));
+    statement.exchange(soci::into(row.statement.from));
+    statement.exchange(soci::into(row.statement.to));
+    statement.exchange(soci::into(row.statement.goodsFen));
+    statement.exchange(soci::into(row.statement.freightFen));
+    statement.exchange(soci::into(row.statement.totalFen));
+    statement.exchange(soci::into(row.statement.state));
+}
+
+// Shipped, or cancelling (still shipped until the supplier agrees).
+constexpr const char *kShipped = " o.state IN (1, 2)";
+constexpr const char *kSettled =
+    "EXISTS (SELECT 1 FROM statements s WHERE s.id = o.statement_id AND s.state = 2)";
+
+} // namespace
+
+std::vector<Statement> statements(db::Tx &tx, std::int64_t supplierId, std::int64_t purchaserId)
+{
+    long long supplier = supplierId;
+    long long purchaser = purchaserId;
+    StatementRow row;
+    soci::statement statement(tx.sql());
+    bindStatement(statement, row);
+    statement.exchange(soci::use(supplier, "s"));
+    statement.exchange(soci::use(purchaser, "p"));
+    statement.alloc();
+    statement.prepare(std::string(kStatementColumns) +
+                      " WHERE supplier_id = :s AND purchaser_id = :p ORDER BY date_from DESC, id DESC");
+    statement.define_and_bind();
+    statement.execute();
+    std::vector<Statement> rows;
+    while (statement.fetch())
+        rows.push_back(row.finish());
+    return rows;
+}
+
+std::optional<Statement> statementById(db::Tx &tx, std::int64_t statementId)
+{
+    long long id = statementId;
+    StatementRow row;
+    soci::statement statement(tx.sql());
+    bindStatement(statement, row);
+    statement.exchange(soci::use(id, "id"));
+    statement.alloc();
+    statement.prepare(std::string(kStatementColumns) + " WHERE id = :id" +
+                      std::string(tx.dialect().forUpdate()));
+    statement.define_and_bind();
+    if (!db::fetchOne(statement))
+        return std::nullopt;
+    return row.finish();
+}
+
+std::optional<Statement> statementOfRange(db::Tx &tx, std::int64_t supplierId, std::int64_t purchaserId,
+                                          const std::string &from, const std::string &to)
+{
+    for (const Statement &statement : statements(tx, supplierId, purchaserId)) {
+        if (statement.from == from && statement.to == to)
+            return statement;
+    }
+    return std::nullopt;
+}
+
+std::vector<DetailRow> details(db::Tx &tx, std::int64_t supplierId, std::int64_t purchaserId, Details which,
+                               std::int64_t statementId)
+{
+    long long supplier = supplierId;
+    long long purchaser = purchaserId;
+    long long statementKey = statementId;
+    std::string where = " WHERE o.supplier_id = :s AND o.purchaser_id = :p AND ";
+    switch (which) {
+    case Details::OfStatement:
+        where += "o.statement_id = :st";
+        break;
+    case Details::Settled:
+        where += std::string("o.state <> 3 AND ") + kSettled;
+        break;
+    case Details::Unsettled:
+        where += std::string(kShipped) + " AND NOT " + kSettled;
+        break;
+    }
+    DetailRow row;
+    long long id = 0;
+    soci::statement statement(tx.sql());
+    statement.exchange(soci::into(id));
+    statement.exchange(soci::into(row.state));
+    statement.exchange(soci::into(row.orderNo));
+    statement.exchange(soci::into(row.pieces));
+    statement.exchange(soci::into(row.goodsFen));
+    statement.exchange(soci::into(row.freightFen));
+    statement.exchange(soci::into(row.totalFen));
+    statement.exchange(soci::use(supplier, "s"));
+    statement.exchange(soci::use(purchaser, "p"));
+    if (which == Details::OfStatement)
+        statement.exchange(soci::use(statementKey, "st"));
+    statement.alloc();
+    statement.prepare(
+        "SELECT o.id, o.state, o.order_no, o.pieces, o.goods_amount_fen, o.freight_fen, o.total_fen"
+        " FROM orders o" +
+        where + " ORDER BY o.shipped_at DESC, o.id DESC");
+    statement.define_and_bind();
+    statement.execute();
+    std::vector<DetailRow> rows;
+    while (statement.fetch()) {
+        row.orderId = id;
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+long long unsettledFen(db::Tx &tx, std::int64_t supplierId, std::int64_t purchaserId)
+{
+    long long total = 0;
+    for (const DetailRow &row : details(tx, supplierId, purchaserId, Details::Unsettled, 0))
+        total += row.totalFen;
+    return total;
+}
+
+std::string lastEnd(db::Tx &tx, std::int64_t supplierId, std::int64_t purchaserId)
+{
+    const long long supplier = supplierId;
+    const long long purchaser = purchaserId;
+    std::string end;
+    soci::indicator found = soci::i_null;
+    tx.sql() << "SELECT MAX(date_to) FROM statements WHERE supplier_id = :s AND purchaser_id = :p",
+        soci::use(supplier), soci::use(purchaser), soci::into(end, found);
+    return found == soci::i_ok ? end : std::string();
+}
+
+std::string earliestUnbilled(db::Tx &tx, std::int64_t supplierId, std::int64_t purchaserId)
+{
+    const long long supplier = supplierId;
+    const long long purchaser = purchaserId;
+    std::string first;
+    soci::indicator found = soci::i_null;
+    tx.sql() << std::string(
+                    "SELECT MIN(o.shipped_at) FROM orders o WHERE o.supplier_id = :s AND o.purchaser_id = :p"
+                    " AND o.statement_id = 0 AND") +
+                    kShipped,
+        soci::use(supplier), soci::use(purchaser), soci::into(first, found);
+    return found == soci::i_ok ? first.substr(0, 10) : std::string();
+}
+
+std::vector<std::int64_t> unbilledOrders(db::Tx &tx, std::int64_t supplierId, std::int64_t purchaserId,
+                                         const std::string &to)
+{
+    const long long supplier = supplierId;
+    const long long purchaser = purchaserId;
+    const std::string last = to + " 23:59:59";
+    std::vector<std::int64_t> ids;
+    long long id = 0;
+    soci::statement statement =
+        (tx.sql().prepare
+             << std::string("SELECT o.id FROM orders o WHERE o.supplier_id = :s AND o.purchaser_id = :p"
+                            " AND o.statement_id = 0 AND o.shipped_at <> '' AND o.shipped_at <= :last AND") +
+                    kShipped,
+         soci::use(supplier, "s"), soci::use(purchaser, "p"), soci::use(last, "last"), soci::into(id));
+    statement.execute();
+    while (statement.fetch())
+        ids.push_back(id);
+    return ids;
+}
+
+long long unbilledFen(db::Tx &tx, std::int64_t supplierId, std::int64_t purchaserId, const std::string &to)
+{
+    const long long supplier = supplierId;
+    const long long purchaser = purchaserId;
+    const std::string last = to + " 23:59:59";
+    long long total = 0;
+    tx.sql() << std::string("SELECT COALESCE(SUM(o.total_fen), 0) FROM orders o WHERE o.supplier_id = :s"
+                            " AND o.purchaser_id = :p AND o.statement_id = 0 AND o.shipped_at <> ''"
+                            " AND o.shipped_at <= :last AND") +
+                    kShipped,
+        soci::use(supplier, "s"), soci::use(purchaser, "p"), soci::use(last, "last"), soci::into(total);
+    return total;
+}
+
+bool changeStatementState(db::Tx &tx, std::int64_t statementId, int from, int to, const std::string &at)
+{
+    const long long id = statementId;
+    const std::string column = to == kStatementReconciled ? "reconciled_at" : "settled_at";
+    soci::statement statement =
+        (tx.sql().prepare << "UPDATE statements SET state = :to, " + column +
+                                 " = :at WHERE id = :id AND state = :from",
+         soci::use(to, "to"), soci::use(at, "at"), soci::use(id, "id"), soci::use(from, "from"));
+    statement.execute(true);
+    return statement.get_affected_rows() == 1;
+}
+
+bool holdsCancelling(db::Tx &tx, std::int64_t statementId)
+{
+    const long long id = statementId;
+    long long cancelling = 0;
+    tx.sql() << "SELECT COUNT(*) FROM orders WHERE statement_id = :id AND state = 2", soci::use(id),
+        soci::into(cancelling);
+    return cancelling > 0;
+}
+
 } // namespace vantrell::server::finance
