@@ -3,9 +3,9 @@
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
-  qt6-base-dev libqt6opengl6-dev fonts-wqy-microhei
-  libasio-dev libsoci-dev libsqlite3-dev libsimpleini-dev libsodium-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev fonts-wqy-microhei xdg-utils
+  libasio-dev libsoci-dev libboost-dev libsqlite3-dev libsimpleini-dev libsodium-dev
+  libgtest-dev libbenchmark-dev
 )
 missing=()
 for p in "${packages[@]}"; do
