@@ -144,8 +144,11 @@ TEST_F(EndToEnd, RegisterLogInBothTypesRefuseAndSurviveTheServerGoingAway)
     // The next attempt cannot connect and says so.
     m_boxes.clear();
     logIn(QStringLiteral("buyer01"), QStringLiteral("pass1234"));
+    ASSERT_TRUE(test::waitFor([&] { return !m_boxes.shown().isEmpty(); }, 10000));
+    test::processPending();
     ASSERT_EQ(m_boxes.shown().size(), 1);
     EXPECT_EQ(m_boxes.last().text, QString::fromUtf8(config::kConnectErrorText));
+    EXPECT_TRUE(test::child<QPushButton>(m_login.get(), QStringLiteral("图形按钮_登录"))->isEnabled());
 }
 
 TEST(EndToEndMainWindow, DemoSupplierReachesTheRealMainWindowAndReturnsOnLoss)

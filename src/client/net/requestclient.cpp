@@ -3,6 +3,7 @@
 #include "protocol/md5.h"
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <vector>
@@ -32,6 +33,7 @@ namespace {
 constexpr int kWaitMs = 1000;
 constexpr int kMaxTimeouts = 20;
 constexpr std::size_t kReadSize = 10240;
+constexpr int kCancelLookMs = 50; // a waiting connect looks for a cancel this often
 
 #ifdef _WIN32
 using Socket = SOCKET;
@@ -63,10 +65,15 @@ bool setNonBlocking(Socket s)
     return ioctlsocket(s, FIONBIO, &on) == 0;
 }
 
-int pollOne(Socket s, short events)
+int pollOne(Socket s, short events, int waitMs = kWaitMs)
 {
     WSAPOLLFD p{s, events, 0};
-    return WSAPoll(&p, 1, kWaitMs);
+    return WSAPoll(&p, 1, waitMs);
+}
+
+bool connectPending(int error)
+{
+    return error == WSAEWOULDBLOCK || error == WSAEINPROGRESS;
 }
 
 // WSAPoll needs version 2.2 of the socket layer.
@@ -109,10 +116,16 @@ bool setNonBlocking(Socket s)
     return flags >= 0 && ::fcntl(s, F_SETFL, flags | O_NONBLOCK) == 0;
 }
 
-int pollOne(Socket s, short events)
+int pollOne(Socket s, short events, int waitMs = kWaitMs)
 {
     pollfd p{s, events, 0};
-    return ::poll(&p, 1, kWaitMs);
+    return ::poll(&p, 1, waitMs);
+}
+
+// An interrupted connect goes on in the background like one in progress.
+bool connectPending(int error)
+{
+    return error == EINPROGRESS || error == EINTR;
 }
 
 bool startSocketLayer()
@@ -150,6 +163,71 @@ bool resolve(const std::string &host, int port, sockaddr_in &address)
     return true;
 }
 
+void discardSocket(Socket s)
+{
+    closeSocket(s);
+    stopSocketLayer();
+}
+
+// Resolves the host and connects a non-blocking socket within `timeoutMs`, giving up
+// early when `cancelled` turns true. Gives kNoSocket on failure. Name resolution may
+// itself take a while, which is why the program calls this off the GUI thread.
+Socket openSocket(const std::string &host, int port, int timeoutMs, const std::atomic<bool> *cancelled)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    if (!startSocketLayer())
+        return kNoSocket;
+    sockaddr_in address;
+    if (!resolve(host, port, address)) {
+        stopSocketLayer();
+        return kNoSocket;
+    }
+    const Socket s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == kNoSocket) {
+        stopSocketLayer();
+        return kNoSocket;
+    }
+    if (!setNonBlocking(s)) {
+        discardSocket(s);
+        return kNoSocket;
+    }
+    if (::connect(s, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0)
+        return s;
+    if (!connectPending(lastError())) {
+        discardSocket(s);
+        return kNoSocket;
+    }
+    // Writable means the handshake ended, one way or the other; the socket's pending
+    // error tells which.
+    while (true) {
+        if (cancelled && *cancelled) {
+            discardSocket(s);
+            return kNoSocket;
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            discardSocket(s);
+            return kNoSocket;
+        }
+        const int ready = pollOne(s, POLLOUT, static_cast<int>(std::min<long long>(left, kCancelLookMs)));
+        if (ready > 0)
+            break;
+        if (ready < 0 && !interrupted(lastError())) {
+            discardSocket(s);
+            return kNoSocket;
+        }
+    }
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&error), &length) != 0 || error != 0) {
+        discardSocket(s);
+        return kNoSocket;
+    }
+    return s;
+}
+
 } // namespace
 
 struct RequestClient::Connection
@@ -157,6 +235,7 @@ struct RequestClient::Connection
     Socket socket = kNoSocket;
     std::atomic<bool> stopped{true};
     EventRoutine routine;
+    ConnectDone connected; // of connectAsync; the dispatcher calls it first
 
     std::mutex sendGuard;
     std::condition_variable sendReady;
@@ -171,11 +250,28 @@ struct RequestClient::Connection
     std::thread dispatcher;
 };
 
+struct RequestClient::Attempt
+{
+    std::atomic<bool> cancelled{false};
+    std::atomic<bool> finished{false};
+    std::thread thread;
+};
+
 RequestClient::RequestClient() = default;
 
 RequestClient::~RequestClient()
 {
     disconnect();
+    // A cancelled connector still takes the lifecycle lock once before it ends.
+    std::vector<std::shared_ptr<Attempt>> attempts;
+    {
+        std::lock_guard lifecycle(m_lifecycle);
+        attempts.swap(m_attempts);
+    }
+    for (const auto &attempt : attempts) {
+        if (attempt->thread.joinable())
+            attempt->thread.join();
+    }
     std::lock_guard lifecycle(m_lifecycle);
     if (m_connection)
         reap(*m_connection);
@@ -199,36 +295,81 @@ int RequestClient::sequence() const
     return m_encoder.sequence();
 }
 
-bool RequestClient::connect(const std::string &host, int port, EventRoutine routine)
+bool RequestClient::isConnecting() const
 {
     std::lock_guard lifecycle(m_lifecycle);
-    if (isRunning() || port < 0 || port > 65535 || !routine)
-        return false;
-    if (m_connection)
-        reap(*m_connection);
+    return m_attempt != nullptr;
+}
 
-    if (!startSocketLayer())
+bool RequestClient::connect(const std::string &host, int port, EventRoutine routine, int timeoutMs)
+{
+    std::lock_guard lifecycle(m_lifecycle);
+    if (isRunning() || m_attempt || port < 0 || port > 65535 || !routine)
         return false;
-    sockaddr_in address;
-    if (!resolve(host, port, address)) {
-        stopSocketLayer();
+    const Socket s = openSocket(host, port, timeoutMs, nullptr);
+    if (s == kNoSocket)
         return false;
-    }
-    const Socket s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s == kNoSocket) {
-        stopSocketLayer();
-        return false;
-    }
-    if (::connect(s, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
-        !setNonBlocking(s)) {
-        closeSocket(s);
-        stopSocketLayer();
-        return false;
-    }
-
     auto c = std::make_shared<Connection>();
     c->socket = s;
     c->routine = std::move(routine);
+    install(std::move(c));
+    return true;
+}
+
+bool RequestClient::connectAsync(const std::string &host, int port, EventRoutine routine, ConnectDone done,
+                                 int timeoutMs)
+{
+    std::lock_guard lifecycle(m_lifecycle);
+    if (isRunning() || m_attempt || port < 0 || port > 65535 || !routine || !done)
+        return false;
+    reapFinishedAttempts();
+    auto attempt = std::make_shared<Attempt>();
+    attempt->thread = std::thread(&RequestClient::connectorLoop, this, attempt, host, port,
+                                  std::move(routine), std::move(done), timeoutMs);
+    m_attempt = attempt;
+    m_attempts.push_back(std::move(attempt));
+    return true;
+}
+
+void RequestClient::cancelConnect()
+{
+    std::lock_guard lifecycle(m_lifecycle);
+    if (m_attempt) {
+        m_attempt->cancelled = true;
+        m_attempt.reset();
+    }
+}
+
+void RequestClient::connectorLoop(std::shared_ptr<Attempt> attempt, std::string host, int port,
+                                  EventRoutine routine, ConnectDone done, int timeoutMs)
+{
+    const Socket s = openSocket(host, port, timeoutMs, &attempt->cancelled);
+    {
+        // A cancel takes the same lock, so after cancelConnect() returns this attempt
+        // can no longer become the connection.
+        std::lock_guard lifecycle(m_lifecycle);
+        if (m_attempt == attempt)
+            m_attempt.reset();
+        if (s != kNoSocket && !attempt->cancelled && !isRunning()) {
+            auto c = std::make_shared<Connection>();
+            c->socket = s;
+            c->routine = std::move(routine);
+            c->connected = std::move(done);
+            install(std::move(c));
+            attempt->finished = true;
+            return;
+        }
+    }
+    if (s != kNoSocket)
+        discardSocket(s);
+    done(false);
+    attempt->finished = true;
+}
+
+void RequestClient::install(std::shared_ptr<Connection> c)
+{
+    if (m_connection)
+        reap(*m_connection);
     c->stopped = false;
     {
         std::lock_guard guard(m_currentGuard);
@@ -238,12 +379,27 @@ bool RequestClient::connect(const std::string &host, int port, EventRoutine rout
     c->receiver = std::thread(&RequestClient::receiverLoop, this, c);
     c->sender = std::thread(&RequestClient::senderLoop, this, c);
     c->dispatcher = std::thread(&RequestClient::dispatcherLoop, this, c);
-    return true;
+}
+
+// Joins the connector threads that have ended (a cancelled one may still be resolving).
+void RequestClient::reapFinishedAttempts()
+{
+    const auto end = std::remove_if(m_attempts.begin(), m_attempts.end(), [](const auto &attempt) {
+        if (!attempt->finished || attempt->thread.get_id() == std::this_thread::get_id())
+            return false;
+        attempt->thread.join();
+        return true;
+    });
+    m_attempts.erase(end, m_attempts.end());
 }
 
 void RequestClient::disconnect()
 {
     std::lock_guard lifecycle(m_lifecycle);
+    if (m_attempt) {
+        m_attempt->cancelled = true;
+        m_attempt.reset();
+    }
     const auto c = current();
     if (!c || c->stopped.exchange(true))
         return;
@@ -423,6 +579,11 @@ void RequestClient::senderLoop(std::shared_ptr<Connection> c)
 
 void RequestClient::dispatcherLoop(std::shared_ptr<Connection> c)
 {
+    // Told before any event, so whoever waits for the connect hears of it first.
+    if (c->connected) {
+        const ConnectDone connected = std::move(c->connected);
+        connected(!c->stopped);
+    }
     while (true) {
         Event event;
         {

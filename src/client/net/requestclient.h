@@ -19,6 +19,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace vantrell::net {
 
@@ -44,12 +45,32 @@ public:
     RequestClient(const RequestClient &) = delete;
     RequestClient &operator=(const RequestClient &) = delete;
 
-    // Fails when already running, the port is outside 0..65535, the routine is empty,
-    // the host cannot be resolved or the connection is refused. A dotted IPv4 text
-    // (four parts of 1-3 digits, each 0..255) is used directly; anything else is
-    // resolved as a host name and its first IPv4 address used.
-    bool connect(const std::string &host, int port, EventRoutine routine);
-    // Teardown when running; nothing when stopped. Never called from the event routine.
+    // How long a connect may take before it is given up.
+    static constexpr int kConnectTimeoutMs = 10000;
+
+    // Called once when a connect started by connectAsync ends.
+    using ConnectDone = std::function<void(bool connected)>;
+
+    // Waits for the connection (at most `timeoutMs`); for worker threads and tests.
+    // Fails when already running or connecting, the port is outside 0..65535, the routine
+    // is empty, the host cannot be resolved, the connection is refused or does not
+    // complete in time. A dotted IPv4 text (four parts of 1-3 digits, each 0..255) is
+    // used directly; anything else is resolved as a host name and its first IPv4 address
+    // used.
+    bool connect(const std::string &host, int port, EventRoutine routine, int timeoutMs = kConnectTimeoutMs);
+    // The same connect on a connector thread; returns at once. False, and `done` is never
+    // called, when already running or connecting, or the port or routine is invalid.
+    // Otherwise `done` is called exactly once, on a worker: with false when resolving or
+    // connecting fails, times out or is cancelled; with true by the dispatcher worker
+    // before it hands over the first event of the new connection.
+    bool connectAsync(const std::string &host, int port, EventRoutine routine, ConnectDone done,
+                      int timeoutMs = kConnectTimeoutMs);
+    // Abandons a connect under way (its `done` reports false); nothing otherwise.
+    void cancelConnect();
+    bool isConnecting() const;
+
+    // Teardown when running, and cancels a connect under way; nothing when stopped.
+    // Never called from the event routine.
     void disconnect();
     // Queues a private copy; false when stopped. True means only "queued".
     bool send(std::string_view payload);
@@ -70,10 +91,15 @@ public:
 
 private:
     struct Connection;
+    struct Attempt;
     std::shared_ptr<Connection> current() const;
     void receiverLoop(std::shared_ptr<Connection> c);
     void senderLoop(std::shared_ptr<Connection> c);
     void dispatcherLoop(std::shared_ptr<Connection> c);
+    void connectorLoop(std::shared_ptr<Attempt> attempt, std::string host, int port, EventRoutine routine,
+                       ConnectDone done, int timeoutMs);
+    void install(std::shared_ptr<Connection> c); // under m_lifecycle
+    void reapFinishedAttempts();                 // under m_lifecycle
     static void teardown(Connection &c, bool fromDispatcher);
     static void reap(Connection &c);
 
@@ -82,6 +108,9 @@ private:
     // too, so they must not wait for m_lifecycle while a teardown joins that thread.
     mutable std::mutex m_currentGuard;
     std::shared_ptr<Connection> m_connection;
+    // Connects under way or winding down; the last is the current one unless cancelled.
+    std::shared_ptr<Attempt> m_attempt;
+    std::vector<std::shared_ptr<Attempt>> m_attempts;
     mutable std::mutex m_encoderGuard;
     protocol::FrameEncoder m_encoder; // used by the sender worker
 };

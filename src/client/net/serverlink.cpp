@@ -8,8 +8,9 @@
 #include "client/net/request.h"
 #include "vantrell_config.h"
 
-#include <QThread>
+#include <QTimer>
 #include <QWidget>
+#include <utility>
 
 namespace vantrell::client {
 
@@ -21,30 +22,72 @@ ServerLink &ServerLink::instance()
 
 ServerLink::ServerLink() = default;
 
-void ServerLink::connectAndAnnounce()
+void ServerLink::connectAndAnnounce(Ready ready)
 {
-    AppState &state = appState();
-    if (state.connected)
+    if (m_connecting) {
+        if (ready)
+            m_waiting.append(std::move(ready));
         return;
+    }
+    AppState &state = appState();
+    if (state.connected) {
+        if (ready)
+            ready(true);
+        return;
+    }
+    if (ready)
+        m_waiting.append(std::move(ready));
+    m_connecting = true;
     // A connection that was lost may still be finishing its teardown.
     if (m_client.isRunning())
         m_client.disconnect();
 
     // Events of an earlier connection that are still queued must not act on this one.
     const quint64 connection = ++m_connection;
-    const bool ok =
+    const bool started =
         !state.serverHost.isEmpty() &&
-        m_client.connect(state.serverHost.toStdString(), state.serverPort,
-                         [this, connection](const net::Event &event) { onEvent(event, connection); });
+        m_client.connectAsync(
+            state.serverHost.toStdString(), state.serverPort,
+            [this, connection](const net::Event &event) { onEvent(event, connection); },
+            [this, connection](bool ok) {
+                // A worker thread: the result is handled on the GUI thread, ahead of
+                // any event of the new connection.
+                QMetaObject::invokeMethod(
+                    this, [this, connection, ok] { onConnectDone(connection, ok); }, Qt::QueuedConnection);
+            },
+            m_connectTimeoutMs);
+    if (!started)
+        onConnectDone(connection, false);
+}
+
+void ServerLink::onConnectDone(quint64 connection, bool ok)
+{
+    // A connect abandoned by disconnect() or overtaken by a newer one.
+    if (connection != m_connection || !m_connecting)
+        return;
+    AppState &state = appState();
     if (!ok) {
         messageBoxes().show(nullptr, QString::fromUtf8(config::kConnectErrorText), StyleError,
                             state.appTitle);
+        finishConnect(false);
         return;
     }
     state.connected = true;
     sendRequest(QStringLiteral("版本验证_验证"),
                 RequestFields().add(QStringLiteral("版本号"), state.programVersion).bytes());
-    QThread::msleep(50);
+    // The server gets a moment with the version check before the caller's request.
+    QTimer::singleShot(50, this, [this, connection] {
+        if (connection == m_connection && m_connecting)
+            finishConnect(appState().connected);
+    });
+}
+
+void ServerLink::finishConnect(bool connected)
+{
+    m_connecting = false;
+    const QList<Ready> waiting = std::exchange(m_waiting, {});
+    for (const Ready &ready : waiting)
+        ready(connected);
 }
 
 bool ServerLink::sendRequest(const QString &name, const QByteArray &fields)
@@ -145,6 +188,8 @@ void ServerLink::disconnect()
 {
     m_client.disconnect();
     appState().connected = false;
+    if (m_connecting)
+        finishConnect(false);
 }
 
 void ServerLink::setRequestTap(std::function<void(const QByteArray &)> tap, bool replace)

@@ -25,10 +25,21 @@ class ServerLink : public QObject
 public:
     static ServerLink &instance();
 
-    // GUI thread. Does nothing when connected. Otherwise connects to the configured
-    // host and port; on success sets the connected flag, sends the version check and
-    // waits 50 ms; on failure shows the connect error box (error icon, app title).
-    void connectAndAnnounce();
+    // Told whether the link is connected and announced, so the caller's request may go.
+    using Ready = std::function<void(bool connected)>;
+
+    // GUI thread; never waits for the network. When connected, calls `ready(true)` at
+    // once. Otherwise starts connecting to the configured host and port (at most the
+    // connect timeout) and returns; the result comes back on the GUI thread: on success
+    // it sets the connected flag, sends the version check and after a 50 ms pause calls
+    // `ready(true)`; on failure it shows the connect error box (error icon, app title)
+    // and calls `ready(false)`. A call while a connect is under way starts no second
+    // one; its `ready` waits for the same result.
+    void connectAndAnnounce(Ready ready = {});
+    bool isConnecting() const { return m_connecting; }
+    // Tests shorten the wait for a server that does not answer.
+    void setConnectTimeout(int ms) { m_connectTimeoutMs = ms; }
+    int connectTimeout() const { return m_connectTimeoutMs; }
 
     // Payload = name + "|" + fields. False when the client is stopped (nothing queued).
     bool sendRequest(const QString &name, const QByteArray &fields = {});
@@ -42,6 +53,7 @@ public:
     // shows the connection-lost box, closes the main window, shows the login window.
     void connectionLostReset();
 
+    // Also abandons a connect under way; its waiting callers are told `false`.
     void disconnect();
     net::RequestClient &client() { return m_client; }
 
@@ -64,6 +76,8 @@ private:
     ServerLink();
     void onEvent(const net::Event &event, quint64 connection); // dispatcher worker
     void showPendingMessages();
+    void onConnectDone(quint64 connection, bool ok);
+    void finishConnect(bool connected);
 
     struct PendingMessage
     {
@@ -78,7 +92,10 @@ private:
     bool m_handlingReplies = true;
     QList<PendingMessage> m_pendingMessages;
     bool m_showingMessage = false;
-    quint64 m_connection = 0; // number of the current connection; GUI thread only
+    quint64 m_connection = 0;  // number of the current connection; GUI thread only
+    bool m_connecting = false; // from the start of a connect to the end of its pause
+    QList<Ready> m_waiting;    // callers of connectAndAnnounce told when it ends
+    int m_connectTimeoutMs = net::RequestClient::kConnectTimeoutMs;
 };
 
 } // namespace vantrell::client

@@ -1,4 +1,5 @@
-// The login window: remembered account, input rules, Enter key, request, closing.
+// The login window: remembered account, input rules, Enter key, request, closing, and
+// connecting to the server without holding up the window.
 
 #include "client/core/appstate.h"
 #include "client/core/text.h"
@@ -11,11 +12,16 @@
 #include "protocol/scramble.h"
 #include "support/client/clienttestenv.h"
 #include "support/client/fakemessageboxes.h"
+#include "support/net/loopbackpeers.h"
+#include "vantrell_config.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -231,4 +237,144 @@ TEST_F(Login, StartShowsTheTitleAndOffersTheShortcutOnce)
     EXPECT_EQ(m_boxes.shown().size(), 1);
     ASSERT_TRUE(test::waitFor([&] { return !second.isFading(); }, 3000));
     qApp->setStyleSheet(QString());
+}
+
+namespace {
+
+// Not connected yet: 登录 connects to a loopback peer for real.
+class LoginConnect : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        client::appState().appTitle = QStringLiteral("供销通");
+        client::appState().programVersion = QStringLiteral("9.9.9");
+        client::appState().serverHost = QStringLiteral("127.0.0.1");
+        client::appState().connected = false;
+        client::ServerLink::instance().setConnectTimeout(1500);
+        m_window = std::make_unique<LoginWindow>();
+        m_window->setWindowTitle(QStringLiteral("供销通"));
+        m_window->show();
+        user()->setText(QStringLiteral("张三"));
+        password()->setText(QStringLiteral("密码1"));
+    }
+    void TearDown() override
+    {
+        m_window.reset();
+        client::ServerLink::instance().disconnect();
+        client::ServerLink::instance().setConnectTimeout(net::RequestClient::kConnectTimeoutMs);
+        test::processPending();
+    }
+    QLineEdit *user() const
+    {
+        return test::child<QLineEdit>(m_window.get(), QStringLiteral("编辑框_用户名"));
+    }
+    QLineEdit *password() const
+    {
+        return test::child<QLineEdit>(m_window.get(), QStringLiteral("编辑框_密码"));
+    }
+    QPushButton *loginButton() const
+    {
+        return test::child<QPushButton>(m_window.get(), QStringLiteral("图形按钮_登录"));
+    }
+    void postKey(QWidget *to, char c)
+    {
+        const QString text(QLatin1Char{c});
+        QCoreApplication::postEvent(
+            to, new QKeyEvent(QEvent::KeyPress, Qt::Key_A + (c - 'a'), Qt::NoModifier, text));
+        QCoreApplication::postEvent(
+            to, new QKeyEvent(QEvent::KeyRelease, Qt::Key_A + (c - 'a'), Qt::NoModifier, text));
+    }
+
+    test::TempUserData m_data;
+    test::FakeMessageBoxes m_boxes;
+    test::ProgramEndRecorder m_ends;
+    std::unique_ptr<LoginWindow> m_window;
+};
+
+} // namespace
+
+TEST_F(LoginConnect, AServerThatNeverAcceptsLeavesTheWindowWorkingThenSaysSo)
+{
+    test::StalledListener stalled;
+    ASSERT_TRUE(stalled.stalled());
+    client::appState().serverPort = stalled.port();
+    const QString idleText = loginButton()->text();
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(20);
+
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(loginButton(), Qt::LeftButton);
+    EXPECT_LT(clock.elapsed(), 300) << "the click waited for the network";
+    EXPECT_FALSE(loginButton()->isEnabled());
+    EXPECT_EQ(loginButton()->text(), QStringLiteral("正在连接服务器..."));
+    EXPECT_TRUE(client::ServerLink::instance().isConnecting());
+
+    // A second try, by click or Enter, starts nothing.
+    QTest::mouseClick(loginButton(), Qt::LeftButton);
+    password()->setFocus();
+    QTest::keyClick(password(), Qt::Key_Return);
+    m_window->startLogin();
+
+    // Keys typed meanwhile go through the event loop into the box.
+    user()->setFocus();
+    user()->end(false);
+    for (char c : {'x', 'y', 'z'})
+        postKey(user(), c);
+    ASSERT_TRUE(test::waitFor([&] { return user()->text() == QStringLiteral("张三xyz"); }, 1000));
+    EXPECT_TRUE(m_boxes.shown().isEmpty());
+    EXPECT_FALSE(loginButton()->isEnabled());
+
+    ASSERT_TRUE(test::waitFor([&] { return !m_boxes.shown().isEmpty(); }, 6000));
+    EXPECT_GE(clock.elapsed(), 1400);
+    EXPECT_GE(ticks, 20);
+    test::processPending();
+    ASSERT_EQ(m_boxes.shown().size(), 1);
+    EXPECT_EQ(m_boxes.last().text, QString::fromUtf8(config::kConnectErrorText));
+    EXPECT_EQ(m_boxes.last().style, 16);
+    EXPECT_EQ(m_boxes.last().caption, QStringLiteral("供销通"));
+    EXPECT_TRUE(loginButton()->isEnabled());
+    EXPECT_EQ(loginButton()->text(), idleText);
+    EXPECT_FALSE(client::appState().connected);
+    EXPECT_FALSE(client::ServerLink::instance().isConnecting());
+}
+
+TEST_F(LoginConnect, ANormalConnectSendsTheVersionCheckThenTheLogin)
+{
+    test::RecordingPeer peer(2);
+    client::appState().serverPort = peer.port();
+    const QString idleText = loginButton()->text();
+    QTest::mouseClick(loginButton(), Qt::LeftButton);
+    EXPECT_FALSE(loginButton()->isEnabled());
+    ASSERT_TRUE(test::waitFor([&] { return loginButton()->isEnabled(); }, 5000));
+    EXPECT_EQ(loginButton()->text(), idleText);
+    peer.join();
+    const auto messages = peer.messages();
+    ASSERT_EQ(messages.size(), 2u);
+    const std::string digest = protocol::md5Hex(client::toGbkString(QStringLiteral("密码1")));
+    EXPECT_EQ(messages[0].payload, test::gbkPayload(QStringLiteral("版本验证_验证|版本号[9.9.9]")));
+    EXPECT_EQ(messages[1].payload, test::gbkPayload(QStringLiteral("登陆系统_用户登陆|用户名[张三]密码[") +
+                                                    QString::fromStdString(digest) + QLatin1Char(']')));
+    const int first = std::stoi(messages[0].number);
+    EXPECT_EQ(messages[1].number, protocol::messageNumberText(first == 9999 ? 10 : first + 1));
+    EXPECT_TRUE(m_boxes.shown().isEmpty());
+}
+
+TEST_F(LoginConnect, ClosingTheWindowWhileConnectingIsHarmless)
+{
+    test::StalledListener stalled;
+    ASSERT_TRUE(stalled.stalled());
+    client::appState().serverPort = stalled.port();
+    client::ServerLink::instance().setConnectTimeout(400);
+    QTest::mouseClick(loginButton(), Qt::LeftButton);
+    ASSERT_TRUE(client::ServerLink::instance().isConnecting());
+    m_window->close();
+    m_window.reset();
+    ASSERT_TRUE(test::waitFor([] { return !client::ServerLink::instance().isConnecting(); }, 5000));
+    test::processPending();
+    EXPECT_EQ(m_boxes.shown().size(), 1);
+    EXPECT_EQ(m_ends.codes(), QList<int>{0});
 }

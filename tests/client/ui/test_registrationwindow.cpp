@@ -1,14 +1,19 @@
-// The registration window: byte limits, the five input rules, the request on the wire.
+// The registration window: byte limits, the five input rules, the request on the wire,
+// and the connect it waits for.
 
 #include "client/core/appstate.h"
 #include "client/core/text.h"
 #include "client/core/windowregistry.h"
+#include "client/net/serverlink.h"
 #include "client/ui/account/registrationwindow.h"
 #include "protocol/md5.h"
 #include "support/client/clienttestenv.h"
 #include "support/client/fakemessageboxes.h"
+#include "support/net/loopbackpeers.h"
+#include "vantrell_config.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -158,4 +163,67 @@ TEST_F(Registration, CancelAndCloseLeaveAndUnregister)
     QTest::mouseClick(test::child<QPushButton>(m_window, QStringLiteral("图形按钮_关闭")), Qt::LeftButton);
     test::processPending();
     EXPECT_TRUE(m_window.isNull());
+}
+
+TEST(RegistrationConnect, SubmitWaitsForTheConnectWithoutHoldingTheWindowAndSurvivesClosing)
+{
+    test::StalledListener stalled;
+    ASSERT_TRUE(stalled.stalled());
+    test::FakeMessageBoxes boxes;
+    test::RequestRecorder requests(false);
+    client::AppState &state = client::appState();
+    state.appTitle = QStringLiteral("供销通");
+    state.serverHost = QStringLiteral("127.0.0.1");
+    state.serverPort = stalled.port();
+    state.connected = false;
+    client::ServerLink &link = client::ServerLink::instance();
+    link.setConnectTimeout(600);
+
+    const auto fillAndSubmit = [](RegistrationWindow *window) {
+        const auto set = [window](const char *name, const QString &text) {
+            test::child<QLineEdit>(window, QString::fromUtf8(name))->setText(text);
+        };
+        set("编辑框_用户名", QStringLiteral("张三"));
+        set("编辑框_密码", QStringLiteral("abcd"));
+        set("编辑框_重复密码", QStringLiteral("abcd"));
+        set("编辑框_公司", QStringLiteral("四个汉字"));
+        test::child<QComboBox>(window, QStringLiteral("组合框_类型"))->setCurrentIndex(1);
+        QTest::mouseClick(test::child<QPushButton>(window, QStringLiteral("按钮2")), Qt::LeftButton);
+    };
+
+    QPointer<RegistrationWindow> window = new RegistrationWindow;
+    window->show();
+    auto *submit = test::child<QPushButton>(window, QStringLiteral("按钮2"));
+    const QString idleText = submit->text();
+    QElapsedTimer clock;
+    clock.start();
+    fillAndSubmit(window);
+    EXPECT_LT(clock.elapsed(), 300);
+    EXPECT_FALSE(submit->isEnabled());
+    EXPECT_EQ(submit->text(), QStringLiteral("正在连接服务器..."));
+    QTest::mouseClick(submit, Qt::LeftButton); // starts nothing more
+    ASSERT_TRUE(test::waitFor([&] { return !boxes.shown().isEmpty(); }, 5000));
+    test::processPending();
+    ASSERT_EQ(boxes.shown().size(), 1);
+    EXPECT_EQ(boxes.last().text, QString::fromUtf8(config::kConnectErrorText));
+    EXPECT_EQ(boxes.last().style, 16);
+    EXPECT_EQ(boxes.last().caption, QStringLiteral("供销通"));
+    EXPECT_TRUE(submit->isEnabled());
+    EXPECT_EQ(submit->text(), idleText);
+    EXPECT_TRUE(requests.payloads().isEmpty());
+
+    // Closed while connecting: the late result finds no window and the box still comes.
+    boxes.clear();
+    fillAndSubmit(window);
+    ASSERT_TRUE(link.isConnecting());
+    window->reject();
+    test::processPending();
+    EXPECT_TRUE(window.isNull());
+    ASSERT_TRUE(test::waitFor([&] { return !link.isConnecting(); }, 5000));
+    test::processPending();
+    EXPECT_EQ(boxes.shown().size(), 1);
+    EXPECT_TRUE(requests.payloads().isEmpty());
+
+    link.setConnectTimeout(net::RequestClient::kConnectTimeoutMs);
+    link.disconnect();
 }

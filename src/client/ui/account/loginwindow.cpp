@@ -21,6 +21,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 
@@ -142,23 +143,36 @@ void LoginWindow::startLogin()
     if (!screenTyped({userName, password}, this))
         return;
 
-    m_ui->图形按钮_登录->setEnabled(false);
+    showConnecting(true);
     saveAccount();
     AppState &state = appState();
     state.currentUserName = userName;
     state.currentPassword = password;
 
-    ServerLink &link = ServerLink::instance();
-    link.connectAndAnnounce();
-    if (state.connected) {
-        link.sendRequest(
-            QStringLiteral("登陆系统_用户登陆"),
-            RequestFields()
-                .add(QStringLiteral("用户名"), userName)
-                .add(QStringLiteral("密码"), QString::fromStdString(protocol::md5Hex(toGbkString(password))))
-                .bytes());
-    }
-    m_ui->图形按钮_登录->setEnabled(true);
+    // The connect runs off the GUI thread; the login goes once it has been announced.
+    ServerLink::instance().connectAndAnnounce([window = QPointer(this), userName, password](bool connected) {
+        if (!window)
+            return;
+        if (connected) {
+            ServerLink::instance().sendRequest(
+                QStringLiteral("登陆系统_用户登陆"),
+                RequestFields()
+                    .add(QStringLiteral("用户名"), userName)
+                    .add(QStringLiteral("密码"),
+                         QString::fromStdString(protocol::md5Hex(toGbkString(password))))
+                    .bytes());
+        }
+        window->showConnecting(false);
+    });
+}
+
+void LoginWindow::showConnecting(bool on)
+{
+    QPushButton *button = m_ui->图形按钮_登录;
+    if (on && button->isEnabled())
+        m_loginText = button->text();
+    button->setEnabled(!on);
+    button->setText(on ? QStringLiteral("正在连接服务器...") : m_loginText);
 }
 
 void LoginWindow::openRegistration()

@@ -2,6 +2,7 @@
 
 // The start-up window: sign in, open the registration window, password recovery.
 
+#include <QString>
 #include <QWidget>
 #include <functional>
 
@@ -43,11 +44,14 @@ protected:
 private:
     void fade(int from, int to, std::function<void()> done);
     void focusEdit(QWidget *edit);
+    // 登录 is off and says so while the connect for a login is under way.
+    void showConnecting(bool on);
 
     Ui::LoginWindow *m_ui;
     QTimer *m_fadeTimer;
     int m_fadeStep = 0;
     bool m_ending = false;
+    QString m_loginText; // the button's own text while it says that it is connecting
 };
 
 } // namespace vantrell::client

@@ -12,6 +12,8 @@
 #include "protocol/md5.h"
 #include "ui_registrationwindow.h"
 
+#include <QPointer>
+
 namespace vantrell::client {
 
 RegistrationWindow::RegistrationWindow(QWidget *parent) : QDialog(parent), m_ui(new Ui::RegistrationWindow)
@@ -86,21 +88,36 @@ void RegistrationWindow::submit()
     if (!screenTyped({userName, password, phone, company}, this))
         return;
 
-    m_ui->按钮2->setEnabled(false);
-    ServerLink &link = ServerLink::instance();
-    link.connectAndAnnounce();
-    if (appState().connected) {
-        link.sendRequest(
-            QStringLiteral("登陆系统_注册账号"),
-            RequestFields()
-                .add(QStringLiteral("用户名"), userName)
-                .add(QStringLiteral("密码"), QString::fromStdString(protocol::md5Hex(toGbkString(password))))
-                .add(QStringLiteral("手机号"), phone)
-                .add(QStringLiteral("公司"), company)
-                .add(QStringLiteral("类型"), type)
-                .bytes());
-    }
-    m_ui->按钮2->setEnabled(true);
+    showConnecting(true);
+    // The connect runs off the GUI thread; the request goes once it has been announced.
+    // Closing the window meanwhile drops it.
+    ServerLink::instance().connectAndAnnounce(
+        [window = QPointer(this), userName, password, phone, company, type](bool connected) {
+            if (!window)
+                return;
+            if (connected) {
+                ServerLink::instance().sendRequest(
+                    QStringLiteral("登陆系统_注册账号"),
+                    RequestFields()
+                        .add(QStringLiteral("用户名"), userName)
+                        .add(QStringLiteral("密码"),
+                             QString::fromStdString(protocol::md5Hex(toGbkString(password))))
+                        .add(QStringLiteral("手机号"), phone)
+                        .add(QStringLiteral("公司"), company)
+                        .add(QStringLiteral("类型"), type)
+                        .bytes());
+            }
+            window->showConnecting(false);
+        });
+}
+
+void RegistrationWindow::showConnecting(bool on)
+{
+    QPushButton *button = m_ui->按钮2;
+    if (on && button->isEnabled())
+        m_submitText = button->text();
+    button->setEnabled(!on);
+    button->setText(on ? QStringLiteral("正在连接服务器...") : m_submitText);
 }
 
 } // namespace vantrell::client

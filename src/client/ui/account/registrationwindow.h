@@ -3,6 +3,7 @@
 // Creating an account: checks the input, connects and sends the registration request.
 
 #include <QDialog>
+#include <QString>
 
 namespace Ui {
 class RegistrationWindow;
@@ -21,8 +22,11 @@ public:
 
 private:
     bool refuse(const QString &message, QWidget *focus);
+    // 注册 is off and says so while the connect for the registration is under way.
+    void showConnecting(bool on);
 
     Ui::RegistrationWindow *m_ui;
+    QString m_submitText; // the button's own text while it says that it is connecting
 };
 
 } // namespace vantrell::client

@@ -1,22 +1,31 @@
 // The program layer: replies hop to the GUI thread in order, deferred work keeps every
-// request in order, connect failures and the connection-lost reset.
+// request in order, connecting without holding up the GUI thread, connect failures and
+// the connection-lost reset.
 
 #include "client/core/appstate.h"
+#include "client/core/text.h"
 #include "client/core/windowregistry.h"
 #include "client/net/dispatcher.h"
 #include "client/net/serverlink.h"
 #include "protocol/frame.h"
 #include "support/client/clienttestenv.h"
 #include "support/client/fakemessageboxes.h"
+#include "support/net/loopbackpeers.h"
 #include "vantrell_config.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <arpa/inet.h>
+#include <condition_variable>
 #include <gtest/gtest.h>
+#include <memory>
+#include <mutex>
 #include <netinet/in.h>
+#include <optional>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -29,11 +38,11 @@ using client::WindowRegistry;
 namespace {
 
 // A listening loopback socket that serves one connection with the given replies, then
-// closes it.
+// closes it. A held server sends them only once released.
 class ScriptedServer
 {
 public:
-    explicit ScriptedServer(std::vector<std::string> replies)
+    explicit ScriptedServer(std::vector<std::string> replies, bool held = false) : m_held(held)
     {
         m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
@@ -48,6 +57,10 @@ public:
             const int peer = ::accept(m_listen, nullptr, nullptr);
             if (peer < 0)
                 return;
+            {
+                std::unique_lock lock(m_guard);
+                m_releasedChanged.wait(lock, [this] { return !m_held; });
+            }
             protocol::FrameEncoder encoder;
             std::string wire;
             for (const std::string &reply : replies)
@@ -68,12 +81,21 @@ public:
     }
     ~ScriptedServer()
     {
+        release();
         ::shutdown(m_listen, SHUT_RDWR);
         ::close(m_listen);
         if (m_thread.joinable())
             m_thread.join();
     }
     int port() const { return m_port; }
+    void release()
+    {
+        {
+            std::lock_guard lock(m_guard);
+            m_held = false;
+        }
+        m_releasedChanged.notify_all();
+    }
     void join()
     {
         if (m_thread.joinable())
@@ -86,6 +108,9 @@ private:
     int m_port = 0;
     std::thread m_thread;
     std::string m_received;
+    std::mutex m_guard;
+    std::condition_variable m_releasedChanged;
+    bool m_held = false;
 };
 
 int closedPort()
@@ -100,6 +125,25 @@ int closedPort()
     ::close(s);
     return ntohs(address.sin_port);
 }
+
+// Connects and announces; the result the caller was told, none when it never came.
+std::optional<bool> connectAndWait(int timeoutMs = 5000)
+{
+    auto result = std::make_shared<std::optional<bool>>();
+    ServerLink::instance().connectAndAnnounce([result](bool connected) { *result = connected; });
+    test::waitFor([&] { return result->has_value(); }, timeoutMs);
+    return *result;
+}
+
+// Restores the connect timeout and leaves the link disconnected.
+struct LinkReset
+{
+    ~LinkReset()
+    {
+        ServerLink::instance().setConnectTimeout(net::RequestClient::kConnectTimeoutMs);
+        ServerLink::instance().disconnect();
+    }
+};
 
 // Records windows being hidden and boxes being shown, in one sequence.
 QStringList g_sequence;
@@ -153,7 +197,7 @@ TEST(ServerLink, RepliesAreHandledOnTheGuiThreadInArrivalOrder)
     client::appState().serverPort = server.port();
     client::appState().programVersion = QStringLiteral("9.9.9");
 
-    ServerLink::instance().connectAndAnnounce();
+    EXPECT_EQ(connectAndWait(), std::optional<bool>(true));
     EXPECT_TRUE(client::appState().connected);
     ASSERT_TRUE(test::waitFor([&] { return seen.size() == 40; }, 5000));
     EXPECT_EQ(seen, expected);
@@ -177,17 +221,16 @@ TEST(ServerLink, EventsOfAnEarlierConnectionAreDropped)
     test::FakeMessageBoxes boxes;
     client::appState().serverHost = QStringLiteral("127.0.0.1");
     {
-        ScriptedServer first({test::gbkPayload(QStringLiteral("提示信息_信息|内容[旧连接]"))});
+        ScriptedServer first({test::gbkPayload(QStringLiteral("提示信息_信息|内容[旧连接]"))}, true);
         client::appState().serverPort = first.port();
-        ServerLink::instance().connectAndAnnounce();
-        ASSERT_TRUE(client::appState().connected);
+        ASSERT_EQ(connectAndWait(), std::optional<bool>(true));
+        first.release();
         first.join(); // its reply and its hang-up are queued, not yet handled
     }
     ScriptedServer second({test::gbkPayload(QStringLiteral("提示信息_信息|内容[新连接]"))});
     client::appState().serverPort = second.port();
     client::appState().connected = false; // the user signs in again before the loss was handled
-    ServerLink::instance().connectAndAnnounce();
-    ASSERT_TRUE(client::appState().connected);
+    ASSERT_EQ(connectAndWait(), std::optional<bool>(true));
     ASSERT_TRUE(test::waitFor([&] { return boxes.shown().size() == 1; }, 5000));
     EXPECT_EQ(boxes.last().text, QStringLiteral("新连接"));
     EXPECT_TRUE(client::appState().connected); // the old hang-up did not clear it
@@ -201,7 +244,7 @@ TEST(ServerLink, ConnectFailureShowsTheErrorBoxAndStaysDisconnected)
     client::appState().appTitle = QStringLiteral("供销通");
     client::appState().serverHost = QStringLiteral("127.0.0.1");
     client::appState().serverPort = closedPort();
-    ServerLink::instance().connectAndAnnounce();
+    EXPECT_EQ(connectAndWait(), std::optional<bool>(false));
     EXPECT_FALSE(client::appState().connected);
     ASSERT_EQ(boxes.shown().size(), 1);
     EXPECT_EQ(boxes.last().text, QString::fromUtf8(config::kConnectErrorText));
@@ -212,6 +255,102 @@ TEST(ServerLink, ConnectFailureShowsTheErrorBoxAndStaysDisconnected)
     ServerLink::instance().connectAndAnnounce();
     EXPECT_EQ(boxes.shown().size(), 2);
     EXPECT_FALSE(ServerLink::instance().sendRequest(QStringLiteral("心跳包"))); // stopped: nothing queued
+}
+
+TEST(ServerLinkConnect, AServerThatNeverAcceptsIsWaitedForOffTheGuiThreadThenGivenUp)
+{
+    test::StalledListener stalled;
+    ASSERT_TRUE(stalled.stalled());
+    LinkReset reset;
+    test::FakeMessageBoxes boxes;
+    client::appState().appTitle = QStringLiteral("供销通");
+    client::appState().serverHost = QStringLiteral("127.0.0.1");
+    client::appState().serverPort = stalled.port();
+    ServerLink &link = ServerLink::instance();
+    link.setConnectTimeout(800);
+
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(20);
+    QList<bool> told;
+    QElapsedTimer clock;
+    clock.start();
+    link.connectAndAnnounce([&](bool connected) { told.append(connected); });
+    EXPECT_LT(clock.elapsed(), 200);
+    EXPECT_TRUE(link.isConnecting());
+    link.connectAndAnnounce([&](bool connected) { told.append(connected); }); // joins the first
+
+    ASSERT_TRUE(test::waitFor([&] { return !told.isEmpty(); }, 5000));
+    EXPECT_GE(clock.elapsed(), 780);
+    EXPECT_GE(ticks, 10) << "the event loop kept running";
+    EXPECT_EQ(told, (QList<bool>{false, false}));
+    ASSERT_EQ(boxes.shown().size(), 1);
+    EXPECT_EQ(boxes.last().text, QString::fromUtf8(config::kConnectErrorText));
+    EXPECT_EQ(boxes.last().style, 16);
+    EXPECT_EQ(boxes.last().caption, QStringLiteral("供销通"));
+    EXPECT_FALSE(link.isConnecting());
+    EXPECT_FALSE(client::appState().connected);
+    EXPECT_FALSE(link.client().isRunning());
+}
+
+TEST(ServerLinkConnect, DisconnectAbandonsAConnectQuietly)
+{
+    test::StalledListener stalled;
+    ASSERT_TRUE(stalled.stalled());
+    LinkReset reset;
+    test::FakeMessageBoxes boxes;
+    client::appState().serverHost = QStringLiteral("127.0.0.1");
+    client::appState().serverPort = stalled.port();
+    ServerLink &link = ServerLink::instance();
+    link.setConnectTimeout(300);
+    QList<bool> told;
+    link.connectAndAnnounce([&](bool connected) { told.append(connected); });
+    link.disconnect();
+    EXPECT_EQ(told, QList<bool>{false});
+    EXPECT_FALSE(link.isConnecting());
+    QTest::qWait(600); // past the timeout: the abandoned connect says nothing
+    EXPECT_TRUE(boxes.shown().isEmpty());
+    EXPECT_EQ(told, QList<bool>{false});
+}
+
+TEST(ServerLinkConnect, VersionCheckLeadsAndTheCallerFollowsAfterThePause)
+{
+    test::RecordingPeer peer(2);
+    LinkReset reset;
+    test::FakeMessageBoxes boxes;
+    client::appState().serverHost = QStringLiteral("127.0.0.1");
+    client::appState().serverPort = peer.port();
+    client::appState().programVersion = QStringLiteral("9.9.9");
+    ServerLink &link = ServerLink::instance();
+    QElapsedTimer clock;
+    qint64 versionSentAt = -1;
+    link.setRequestTap(
+        [&](const QByteArray &) {
+            if (versionSentAt < 0)
+                versionSentAt = clock.elapsed();
+        },
+        false);
+    clock.start();
+    qint64 readyAt = -1;
+    link.connectAndAnnounce([&](bool connected) {
+        readyAt = clock.elapsed();
+        if (connected)
+            link.sendRequest(QStringLiteral("登陆系统_用户登陆"),
+                             client::toGbk(QStringLiteral("用户名[甲]")));
+    });
+    ASSERT_TRUE(test::waitFor([&] { return readyAt >= 0; }, 5000));
+    link.setRequestTap({}, false);
+    EXPECT_TRUE(boxes.shown().isEmpty());
+    ASSERT_GE(versionSentAt, 0);
+    EXPECT_GE(readyAt - versionSentAt, 45);
+    peer.join();
+    const auto messages = peer.messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].payload, test::gbkPayload(QStringLiteral("版本验证_验证|版本号[9.9.9]")));
+    EXPECT_EQ(messages[1].payload, test::gbkPayload(QStringLiteral("登陆系统_用户登陆|用户名[甲]")));
+    const int first = std::stoi(messages[0].number);
+    EXPECT_EQ(messages[1].number, protocol::messageNumberText(first == 9999 ? 10 : first + 1));
 }
 
 TEST(ServerLink, DeferredCallsAndBoxesKeepEveryRequestInOrder)

@@ -1,6 +1,7 @@
 #include "client/net/requestclient.h"
 
 #include "protocol/frame.h"
+#include "support/net/loopbackpeers.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,9 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -186,6 +189,45 @@ bool waitUntilStopped(const RequestClient &client)
     }
     return true;
 }
+
+// The outcome reported to the done routine of connectAsync, with when it came.
+class ConnectOutcome
+{
+public:
+    RequestClient::ConnectDone routine()
+    {
+        return [this](bool connected) {
+            std::lock_guard lock(m_guard);
+            ++m_calls;
+            m_connected = connected;
+            m_at = std::chrono::steady_clock::now();
+            m_changed.notify_all();
+        };
+    }
+    std::optional<bool> wait(std::chrono::milliseconds timeout = kTimeout)
+    {
+        std::unique_lock lock(m_guard);
+        m_changed.wait_for(lock, timeout, [&] { return m_connected.has_value(); });
+        return m_connected;
+    }
+    int calls()
+    {
+        std::lock_guard lock(m_guard);
+        return m_calls;
+    }
+    std::chrono::steady_clock::time_point at()
+    {
+        std::lock_guard lock(m_guard);
+        return m_at;
+    }
+
+private:
+    std::mutex m_guard;
+    std::condition_variable m_changed;
+    std::optional<bool> m_connected;
+    int m_calls = 0;
+    std::chrono::steady_clock::time_point m_at;
+};
 
 struct Connected : ::testing::Test
 {
@@ -359,6 +401,155 @@ TEST(RequestClientConnect, RefusesBadArgumentsAndUnreachablePeers)
     client.disconnect();
     EXPECT_EQ(client.eventKind(&event), -1) << "stopped client";
     EXPECT_FALSE(client.eventData(&event, data));
+}
+
+TEST(RequestClientConnect, GivesUpOnAPeerThatNeverAnswersAfterTheTimeout)
+{
+    vantrell::test::StalledListener stalled;
+    ASSERT_TRUE(stalled.stalled()) << "connects to a full accept queue completed";
+    RequestClient client;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(client.connect(
+        "127.0.0.1", stalled.port(), [](const Event &) {}, 300));
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, 280ms);
+    EXPECT_LT(took, 3s);
+    EXPECT_FALSE(client.isRunning());
+    EXPECT_FALSE(client.isConnecting());
+    EXPECT_EQ(RequestClient::kConnectTimeoutMs, 10000);
+}
+
+TEST(RequestClientAsyncConnect, ReturnsAtOnceAndReportsTheTimeoutOnce)
+{
+    vantrell::test::StalledListener stalled;
+    ASSERT_TRUE(stalled.stalled());
+    Peer peer;
+    ConnectOutcome outcome;
+    ConnectOutcome second;
+    RequestClient client;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(client.connectAsync(
+        "127.0.0.1", stalled.port(), [](const Event &) {}, outcome.routine(), 400));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 200ms);
+    EXPECT_TRUE(client.isConnecting());
+    EXPECT_FALSE(client.isRunning());
+
+    // One connect at a time, whichever form.
+    EXPECT_FALSE(client.connectAsync(
+        "127.0.0.1", peer.port(), [](const Event &) {}, second.routine()));
+    EXPECT_FALSE(client.connect("127.0.0.1", peer.port(), [](const Event &) {}));
+
+    EXPECT_EQ(outcome.wait(), std::optional<bool>(false));
+    EXPECT_GE(outcome.at() - start, 380ms);
+    EXPECT_FALSE(client.isConnecting());
+    EXPECT_FALSE(client.isRunning());
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(outcome.calls(), 1);
+    EXPECT_EQ(second.calls(), 0);
+}
+
+TEST(RequestClientAsyncConnect, RefusedUnresolvableAndBadArgumentsFail)
+{
+    int closedPort = 0;
+    {
+        Peer gone;
+        closedPort = gone.port();
+    }
+    RequestClient client;
+    const auto routine = [](const Event &) {
+    };
+    ConnectOutcome refused;
+    ASSERT_TRUE(client.connectAsync("127.0.0.1", closedPort, routine, refused.routine()));
+    EXPECT_EQ(refused.wait(2s), std::optional<bool>(false)) << "refused well before the timeout";
+    ConnectOutcome unresolvable;
+    ASSERT_TRUE(client.connectAsync("host.invalid", closedPort, routine, unresolvable.routine()));
+    EXPECT_EQ(unresolvable.wait(), std::optional<bool>(false));
+
+    ConnectOutcome never;
+    EXPECT_FALSE(client.connectAsync("127.0.0.1", 65536, routine, never.routine()));
+    EXPECT_FALSE(client.connectAsync("127.0.0.1", closedPort, {}, never.routine()));
+    EXPECT_FALSE(client.connectAsync("127.0.0.1", closedPort, routine, {}));
+    EXPECT_EQ(never.calls(), 0);
+    EXPECT_FALSE(client.isConnecting());
+}
+
+TEST(RequestClientAsyncConnect, DoneComesBeforeTheFirstEventAndNumberingContinues)
+{
+    Peer peer;
+    std::mutex guard;
+    std::vector<std::string> order;
+    ConnectOutcome outcome;
+    const auto done = outcome.routine();
+    RequestClient client; // its workers end before what they write to
+    ASSERT_TRUE(client.connectAsync(
+        "localhost", peer.port(),
+        [&](const Event &event) {
+            std::lock_guard lock(guard);
+            order.push_back(event.kind == Event::Data ? event.payload : "lost");
+        },
+        [&](bool connected) {
+            {
+                std::lock_guard lock(guard);
+                order.push_back(connected ? "connected" : "failed");
+            }
+            done(connected);
+        }));
+    ASSERT_TRUE(peer.accept());
+    peer.reply("first reply"); // may arrive before the connector has finished
+    ASSERT_EQ(outcome.wait(), std::optional<bool>(true));
+    EXPECT_TRUE(client.isRunning());
+    EXPECT_FALSE(client.isConnecting());
+
+    const int before = client.sequence();
+    ASSERT_TRUE(client.send("request"));
+    const auto requests = peer.receive(1);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].number, vantrell::protocol::messageNumberText(before + 1));
+    peer.closeConnection();
+    ASSERT_TRUE(waitUntilStopped(client));
+    std::lock_guard lock(guard);
+    EXPECT_EQ(order, (std::vector<std::string>{"connected", "first reply", "lost"}));
+}
+
+TEST(RequestClientAsyncConnect, CancelDisconnectAndDestroyEndAWaitingConnectPromptly)
+{
+    vantrell::test::StalledListener stalled;
+    ASSERT_TRUE(stalled.stalled());
+    const auto routine = [](const Event &) {
+    };
+    RequestClient client;
+    for (const char *how : {"cancel", "disconnect"}) {
+        SCOPED_TRACE(how);
+        ConnectOutcome outcome;
+        ASSERT_TRUE(client.connectAsync("127.0.0.1", stalled.port(), routine, outcome.routine()));
+        std::this_thread::sleep_for(50ms);
+        const auto start = std::chrono::steady_clock::now();
+        if (std::string(how) == "cancel")
+            client.cancelConnect();
+        else
+            client.disconnect();
+        EXPECT_FALSE(client.isConnecting()) << "a new connect may start right away";
+        EXPECT_EQ(outcome.wait(), std::optional<bool>(false));
+        EXPECT_LT(outcome.at() - start, 1s);
+        EXPECT_FALSE(client.isRunning());
+    }
+
+    // A new connect after a cancel works, to a peer that answers.
+    Peer peer;
+    ConnectOutcome reconnect;
+    ASSERT_TRUE(client.connectAsync("127.0.0.1", peer.port(), routine, reconnect.routine()));
+    ASSERT_TRUE(peer.accept());
+    EXPECT_EQ(reconnect.wait(), std::optional<bool>(true));
+    client.disconnect();
+    EXPECT_TRUE(peer.seesEnd());
+
+    ConnectOutcome destroyed;
+    auto waiting = std::make_unique<RequestClient>();
+    ASSERT_TRUE(waiting->connectAsync("127.0.0.1", stalled.port(), routine, destroyed.routine()));
+    const auto start = std::chrono::steady_clock::now();
+    waiting.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_EQ(destroyed.calls(), 1);
 }
 
 TEST(RequestClientHelpers, DottedAddressRules)
