@@ -1,5 +1,6 @@
 #include "server/handlers.h"
 
+#include "protocol/decimal.h"
 #include "protocol/fieldtext.h"
 #include "server/db/database.h"
 
@@ -74,29 +75,7 @@ std::optional<long long> parseCount(std::string_view text)
 
 std::optional<long long> parseScaled(std::string_view text, int decimals)
 {
-    const std::size_t dot = text.find('.');
-    std::string_view whole = text.substr(0, dot);
-    std::string_view fraction = dot == std::string_view::npos ? std::string_view{} : text.substr(dot + 1);
-    if (dot != std::string_view::npos && fraction.empty())
-        return std::nullopt; // "12." is a typing slip, not a number
-    if (fraction.size() > static_cast<std::size_t>(decimals) || whole.size() > 12)
-        return std::nullopt;
-    const auto wholeValue = parseCount(whole);
-    if (!wholeValue)
-        return std::nullopt;
-    long long value = *wholeValue;
-    for (int i = 0; i < decimals; ++i) {
-        const std::size_t at = static_cast<std::size_t>(i);
-        int digit = 0;
-        if (at < fraction.size()) {
-            const char c = fraction[at];
-            if (c < '0' || c > '9')
-                return std::nullopt;
-            digit = c - '0';
-        }
-        value = value * 10 + digit;
-    }
-    return value;
+    return protocol::parseScaled(text, decimals);
 }
 
 namespace {
