@@ -12,6 +12,7 @@
 
 #include <soci/soci.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <thread>
@@ -200,6 +201,39 @@ TEST_F(OrderingTest, OneLineOrderIsStoredWholeWithItsFreight)
         return no;
     }),
               "20260310000002");
+}
+
+// The server reads the scrambled texts with the alphabet it is configured with.
+TEST_F(OrderingTest, AddressAndMessageAreReadWithTheConfiguredAlphabet)
+{
+    const std::string rice = addGoods("东北大米", "10");
+    std::string alphabet(protocol::defaultKeyAlphabet());
+    std::reverse(alphabet.begin(), alphabet.end());
+    config.keyAlphabet = alphabet;
+    const auto scrambledWith = [&](const std::string &utf8) {
+        return protocol::scramble(*protocol::utf8ToGbk(utf8), alphabet);
+    };
+    ASSERT_EQ(one(buyer, "基础通讯_下单",
+                  "供应商ID[" + std::to_string(supplier.accountId) + "]收货地址[" +
+                      scrambledWith("浙江省宁波市1号") + "]供应商留言[" + scrambledWith("周末不送") +
+                      "]数据详情_商品ID[" + rice + "]数量[1]"),
+              "基础通讯_下单成功|");
+    const auto stored = database->read([](db::Tx &tx) {
+        std::string address, message;
+        tx.sql() << "SELECT address, message FROM orders", soci::into(address), soci::into(message);
+        return std::pair{address, message};
+    });
+    EXPECT_EQ(stored.first, "浙江省宁波市1号");
+    EXPECT_EQ(stored.second, "周末不送");
+    // The order page scrambles them back with the same alphabet.
+    const std::string orderId = std::to_string(database->read([](db::Tx &tx) {
+        long long id = 0;
+        tx.sql() << "SELECT MAX(id) FROM orders", soci::into(id);
+        return id;
+    }));
+    const std::string page = one(supplier, "基础通讯_获取发货订单页面", "订单ID[" + orderId + "]");
+    EXPECT_EQ(*protocol::gbkToUtf8(protocol::unscramble(value(page, "收货地址"), alphabet)),
+              "浙江省宁波市1号");
 }
 
 TEST_F(OrderingTest, FiftyLinesPassTheFiftyFirstIsRefused)
