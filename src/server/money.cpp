@@ -9,11 +9,6 @@ std::string formatFen(long long fen)
     return protocol::formatFixed(fen, 2);
 }
 
-std::optional<long long> parseFen(std::string_view text)
-{
-    return protocol::parseScaled(text, 2);
-}
-
 std::string formatKilograms(long long grams)
 {
     return protocol::formatTrimmed(grams, 3);

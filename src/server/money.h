@@ -10,8 +10,6 @@ namespace vantrell::server {
 
 // 1250 -> "12.50", -5 -> "-0.05".
 std::string formatFen(long long fen);
-// "12.5" -> 1250; digits with at most two decimals, no sign; anything else is nullopt.
-std::optional<long long> parseFen(std::string_view text);
 // Grams written as kilograms with up to three decimals, trailing zeros dropped: 1500 -> "1.5".
 std::string formatKilograms(long long grams);
 

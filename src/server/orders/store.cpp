@@ -187,13 +187,6 @@ std::int64_t insert(db::Tx &tx, const NewOrder &order)
     return id;
 }
 
-bool orderNoExists(db::Tx &tx, const std::string &orderNo)
-{
-    int count = 0;
-    tx.sql() << "SELECT COUNT(*) FROM orders WHERE order_no = :no", soci::use(orderNo), soci::into(count);
-    return count > 0;
-}
-
 std::optional<Order> find(db::Tx &tx, std::int64_t orderId, std::int64_t accountId)
 {
     const long long id = orderId;

@@ -121,7 +121,6 @@ Dashboard dashboard(db::Tx &tx, std::int64_t accountId, bool supplierSide, const
 
 // Stores a complete order with its lines; amounts and pieces follow from the lines.
 std::int64_t insert(db::Tx &tx, const NewOrder &order);
-bool orderNoExists(db::Tx &tx, const std::string &orderNo);
 
 // The next number of the day ("YYYYMMDD"), from 1; shared by every server process through
 // the database.
