@@ -94,20 +94,47 @@ std::vector<Goods> fetch(db::Tx &tx, const GoodsQuery &query, long long offset, 
     return rows;
 }
 
-std::optional<Goods> oneGoods(db::Tx &tx, const std::string &where, long long first, long long second)
+// One goods item by a condition on two values. Placing an order looks up every line this
+// way, so each condition is prepared once per connection.
+struct OneGoods final : db::Prepared
 {
+    OneGoods(soci::session &sql, const std::string &where) : statement(sql)
+    {
+        bindRow(statement, row);
+        statement.exchange(soci::use(first, "a"));
+        statement.exchange(soci::use(second, "b"));
+        statement.alloc();
+        statement.prepare(std::string(kGoodsColumns) + " WHERE " + where);
+        statement.define_and_bind();
+    }
+    long long first = 0;
+    long long second = 0;
     Row row;
-    soci::statement statement(tx.sql());
-    bindRow(statement, row);
-    statement.exchange(soci::use(first, "a"));
-    statement.exchange(soci::use(second, "b"));
-    statement.alloc();
-    statement.prepare(std::string(kGoodsColumns) + " WHERE " + where);
-    statement.define_and_bind();
-    if (!db::fetchOne(statement))
+    soci::statement statement;
+};
+
+std::optional<Goods> oneGoods(db::Tx &tx, int variant, const std::string &where, long long first,
+                              long long second)
+{
+    auto &query =
+        tx.prepared<OneGoods>(variant, [&](soci::session &sql) { return new OneGoods(sql, where); });
+    query.first = first;
+    query.second = second;
+    if (!db::fetchOne(query.statement))
         return std::nullopt;
-    return finish(row);
+    return finish(query.row);
 }
+
+struct TakeStock final : db::Prepared
+{
+    explicit TakeStock(soci::session &sql)
+        : statement((sql.prepare << "UPDATE goods SET stock = stock - :q WHERE id = :id AND stock >= :q2",
+                     soci::use(quantity, "q"), soci::use(id, "id"), soci::use(quantity, "q2")))
+    {}
+    long long quantity = 0;
+    long long id = 0;
+    soci::statement statement;
+};
 
 } // namespace
 
@@ -146,12 +173,12 @@ std::vector<Goods> page(db::Tx &tx, const GoodsQuery &query, long long offset, l
 
 std::optional<Goods> ownGoods(db::Tx &tx, std::int64_t supplierId, std::int64_t goodsId)
 {
-    return oneGoods(tx, "g.supplier_id = :a AND g.id = :b", supplierId, goodsId);
+    return oneGoods(tx, 0, "g.supplier_id = :a AND g.id = :b", supplierId, goodsId);
 }
 
 std::optional<Goods> orderableGoods(db::Tx &tx, std::int64_t purchaserId, std::int64_t goodsId)
 {
-    return oneGoods(tx,
+    return oneGoods(tx, 1,
                     "g.id = :b AND g.status = 1 AND EXISTS (SELECT 1 FROM cooperations co"
                     " WHERE co.supplier_id = g.supplier_id AND co.purchaser_id = :a AND co.state = 2"
                     " AND (co.grant_mode = 1 OR EXISTS (SELECT 1 FROM goods_grants gg"
@@ -213,12 +240,11 @@ bool codeTaken(db::Tx &tx, std::int64_t supplierId, const std::string &code, std
 
 bool takeStock(db::Tx &tx, std::int64_t goodsId, long long quantity)
 {
-    const long long id = goodsId;
-    soci::statement statement =
-        (tx.sql().prepare << "UPDATE goods SET stock = stock - :q WHERE id = :id AND stock >= :q2",
-         soci::use(quantity, "q"), soci::use(id, "id"), soci::use(quantity, "q2"));
-    statement.execute(true);
-    return statement.get_affected_rows() == 1;
+    auto &update = tx.prepared<TakeStock>(0, [](soci::session &sql) { return new TakeStock(sql); });
+    update.quantity = quantity;
+    update.id = goodsId;
+    update.statement.execute(true);
+    return update.statement.get_affected_rows() == 1;
 }
 
 void returnStock(db::Tx &tx, std::int64_t goodsId, long long quantity)

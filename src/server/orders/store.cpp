@@ -80,6 +80,26 @@ struct PageStatement final : db::Prepared
     soci::statement statement;
 };
 
+// An order has up to fifty lines: their insert is prepared once per connection.
+struct LineInsert final : db::Prepared
+{
+    explicit LineInsert(soci::session &sql)
+        : statement(
+              (sql.prepare << "INSERT INTO order_lines (order_id, line_no, goods_id, name, code, spec, unit,"
+                              " price_fen, weight_g, quantity, amount_fen)"
+                              " VALUES (:o, :l, :g, :n, :c, :sp, :u, :pr, :w, :q, :a)",
+               soci::use(orderId), soci::use(lineNo), soci::use(goodsId), soci::use(line.name),
+               soci::use(line.code), soci::use(line.spec), soci::use(line.unit), soci::use(line.priceFen),
+               soci::use(line.weightG), soci::use(line.quantity), soci::use(amount)))
+    {}
+    long long orderId = 0;
+    int lineNo = 0;
+    long long goodsId = 0;
+    NewLine line;
+    long long amount = 0;
+    soci::statement statement;
+};
+
 PageStatement &pageStatement(db::Tx &tx, bool supplierSide)
 {
     return tx.prepared<PageStatement>(
@@ -172,17 +192,16 @@ std::int64_t insert(db::Tx &tx, const NewOrder &order)
         soci::use(weight), soci::use(order.address), soci::use(order.message), soci::use(order.shipMethod),
         soci::use(order.carrier), soci::use(order.trackingNo), soci::use(order.createdAt),
         soci::use(order.shippedAt), soci::into(id);
-    int lineNo = 0;
+    auto &insertLine =
+        tx.prepared<LineInsert>(0, [](soci::session &session) { return new LineInsert(session); });
+    insertLine.orderId = id;
+    insertLine.lineNo = 0;
     for (const NewLine &line : order.lines) {
-        ++lineNo;
-        const long long goodsId = line.goodsId;
-        const long long amount = line.priceFen * line.quantity;
-        sql << "INSERT INTO order_lines (order_id, line_no, goods_id, name, code, spec, unit, price_fen, "
-               "weight_g,"
-               " quantity, amount_fen) VALUES (:o, :l, :g, :n, :c, :sp, :u, :pr, :w, :q, :a)",
-            soci::use(id), soci::use(lineNo), soci::use(goodsId), soci::use(line.name), soci::use(line.code),
-            soci::use(line.spec), soci::use(line.unit), soci::use(line.priceFen), soci::use(line.weightG),
-            soci::use(line.quantity), soci::use(amount);
+        ++insertLine.lineNo;
+        insertLine.line = line;
+        insertLine.goodsId = line.goodsId;
+        insertLine.amount = line.priceFen * line.quantity;
+        insertLine.statement.execute(true);
     }
     return id;
 }
