@@ -1,5 +1,7 @@
 #include "client/ui/goods/goodspage.h"
 
+#include "client/core/appstate.h"
+#include "client/core/messagebox.h"
 #include "client/net/request.h"
 #include "client/ui/common/clickguard.h"
 #include "client/ui/common/inputrules.h"
@@ -8,6 +10,7 @@
 #include "client/ui/common/pagecontrols.h"
 #include "client/ui/common/pagedlist.h"
 #include "client/ui/common/stateicons.h"
+#include "client/ui/goods/goodseditor.h"
 
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -49,12 +52,14 @@ GoodsPage::GoodsPage(QWidget *parent) : QWidget(parent)
 
     auto *actions = new QHBoxLayout;
     actions->setSpacing(8);
-    actions->addWidget(
-        makeButton(this, QStringLiteral("超级按钮_商品管理_新增"), QStringLiteral("新增"), true));
-    actions->addWidget(makeButton(this, QStringLiteral("超级按钮_商品管理_编辑"), QStringLiteral("编辑")));
+    auto *add = makeButton(this, QStringLiteral("超级按钮_商品管理_新增"), QStringLiteral("新增"), true);
+    auto *edit = makeButton(this, QStringLiteral("超级按钮_商品管理_编辑"), QStringLiteral("编辑"));
     m_shelf = makeButton(this, QStringLiteral("超级按钮_商品管理_下架上架"), QStringLiteral("下架"));
+    auto *freight = makeButton(this, QStringLiteral("超级按钮_商品管理_授权"), QStringLiteral("运费"));
+    actions->addWidget(add);
+    actions->addWidget(edit);
     actions->addWidget(m_shelf);
-    actions->addWidget(makeButton(this, QStringLiteral("超级按钮_商品管理_授权"), QStringLiteral("运费")));
+    actions->addWidget(freight);
     actions->addStretch(1);
     layout->addLayout(actions);
 
@@ -81,6 +86,33 @@ GoodsPage::GoodsPage(QWidget *parent) : QWidget(parent)
         refresh(QStringLiteral("1"));
         clickGuard({m_keyword});
     });
+    connect(add, &QPushButton::clicked, this,
+            [this] { openGoodsEditor(window(), GoodsEditor::Mode::Add, 0); });
+    connect(edit, &QPushButton::clicked, this, [this] { editSelected(true); });
+    connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] { editSelected(false); });
+    connect(m_shelf, &QPushButton::clicked, this, &GoodsPage::shelveSelected);
+    (void)freight;
+}
+
+void GoodsPage::editSelected(bool complain)
+{
+    const QString id = selectedCell(m_list, 0);
+    if (id.isEmpty()) {
+        if (complain)
+            inform(window(), QStringLiteral("请先选中一个商品!"), appState().appTitle);
+        return;
+    }
+    openGoodsEditor(window(), GoodsEditor::Mode::Edit, id.toInt());
+}
+
+void GoodsPage::shelveSelected()
+{
+    const QString id = selectedCell(m_list, 0);
+    if (id.isEmpty()) {
+        inform(window(), QStringLiteral("请先选中一个商品!"), appState().appTitle);
+        return;
+    }
+    send<protocol::Request::ShelveGoods>(id, m_shelf->text());
 }
 
 void GoodsPage::refresh(const QString &page)
@@ -89,6 +121,11 @@ void GoodsPage::refresh(const QString &page)
         return;
     send<protocol::Request::SupplierGoodsList>(keywordValue(m_keyword->text()), pageParam(page),
                                                m_tabs->currentIndex() + 1);
+}
+
+QString GoodsPage::pageText() const
+{
+    return m_pager->pageText();
 }
 
 void GoodsPage::fill(std::string_view gbkText)

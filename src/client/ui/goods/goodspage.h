@@ -27,11 +27,17 @@ public:
     // Queries the list with the current tab (status = tab + 1) and keyword.
     void refresh(const QString &page);
     void fill(std::string_view gbkText);
+    // The page box as it stands, for a refresh that keeps the page.
+    QString pageText() const;
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // Edit (and double click, which has no complaint of its own) on the selected row.
+    void editSelected(bool complain);
+    void shelveSelected();
+
     QTabWidget *m_tabs = nullptr;
     QLineEdit *m_keyword = nullptr;
     QPushButton *m_search = nullptr;

@@ -4,7 +4,7 @@ namespace vantrell::client {
 
 class ReplyDispatcher;
 
-// The goods lists of the supplier's and the purchaser's goods pages.
+// The goods pages, the goods editing window, goods authorisation and freight settings.
 void registerGoodsReplies(ReplyDispatcher &dispatcher);
 
 } // namespace vantrell::client

@@ -1,5 +1,7 @@
 #include "client/ui/goods/purchasergoodspage.h"
 
+#include "client/core/appstate.h"
+#include "client/core/messagebox.h"
 #include "client/net/request.h"
 #include "client/ui/common/clickguard.h"
 #include "client/ui/common/inputrules.h"
@@ -7,6 +9,7 @@
 #include "client/ui/common/listfiller.h"
 #include "client/ui/common/pagecontrols.h"
 #include "client/ui/common/pagedlist.h"
+#include "client/ui/goods/goodseditor.h"
 #include "client/ui/goods/goodspage.h"
 
 #include <QFrame>
@@ -53,7 +56,8 @@ PurchaserGoodsPage::PurchaserGoodsPage(QWidget *parent) : QWidget(parent)
     selectorRow->addWidget(arrow);
     actions->addWidget(selector);
     actions->addStretch(1);
-    actions->addWidget(makeButton(this, QStringLiteral("超级按钮_查看商品"), QStringLiteral("查看"), true));
+    auto *view = makeButton(this, QStringLiteral("超级按钮_查看商品"), QStringLiteral("查看"), true);
+    actions->addWidget(view);
     layout->addLayout(actions);
 
     m_list = new QTreeWidget(this);
@@ -76,6 +80,19 @@ PurchaserGoodsPage::PurchaserGoodsPage(QWidget *parent) : QWidget(parent)
         refresh();
         clickGuard({m_keyword});
     });
+    connect(view, &QPushButton::clicked, this, [this] { viewSelected(true); });
+    connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] { viewSelected(false); });
+}
+
+void PurchaserGoodsPage::viewSelected(bool complain)
+{
+    const QString id = selectedCell(m_list, 0);
+    if (id.isEmpty()) {
+        if (complain)
+            inform(window(), QStringLiteral("请先选中一个商品!"), appState().appTitle);
+        return;
+    }
+    openGoodsEditor(window(), GoodsEditor::Mode::View, id.toInt());
 }
 
 void PurchaserGoodsPage::refresh()

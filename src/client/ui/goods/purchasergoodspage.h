@@ -36,6 +36,9 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // 查看 and double click (which has no complaint of its own) on the selected row.
+    void viewSelected(bool complain);
+
     QTabWidget *m_tabs = nullptr;
     QLabel *m_supplierLabel = nullptr;
     QLineEdit *m_keyword = nullptr;
