@@ -1,5 +1,7 @@
 #include "client/ui/finance/financepage.h"
 
+#include "client/core/appstate.h"
+#include "client/core/messagebox.h"
 #include "client/net/request.h"
 #include "client/ui/common/clickguard.h"
 #include "client/ui/common/inputrules.h"
@@ -8,6 +10,7 @@
 #include "client/ui/common/pagecontrols.h"
 #include "client/ui/common/pagedlist.h"
 #include "client/ui/common/stateicons.h"
+#include "client/ui/finance/financewindow.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -34,8 +37,8 @@ FinancePage::FinancePage(QWidget *parent) : QWidget(parent)
                                              QStringLiteral("超级按钮_财务对账_搜索"));
     m_keyword = search.box;
     m_search = search.button;
-    tools->addWidget(
-        makeButton(this, QStringLiteral("超级按钮_财务对账_查看"), QStringLiteral("查看"), true));
+    m_open = makeButton(this, QStringLiteral("超级按钮_财务对账_查看"), QStringLiteral("查看"), true);
+    tools->addWidget(m_open);
     layout->addLayout(tools);
 
     m_list = new QTreeWidget(this);
@@ -63,6 +66,23 @@ FinancePage::FinancePage(QWidget *parent) : QWidget(parent)
         refresh(QStringLiteral("1"));
         clickGuard({m_search});
     });
+    connect(m_open, &QPushButton::clicked, this, [this] {
+        if (m_list->selectedItems().isEmpty()) {
+            inform(window(), QStringLiteral("请选中一个商家!"), appState().appTitle);
+            return;
+        }
+        openSelectedPartner();
+    });
+    connect(m_list, &QTreeWidget::itemDoubleClicked, this, &FinancePage::openSelectedPartner);
+}
+
+void FinancePage::openSelectedPartner()
+{
+    const QList<QTreeWidgetItem *> selected = m_list->selectedItems();
+    if (selected.isEmpty())
+        return;
+    const QString title = appState().isSupplier() ? QStringLiteral("采购商ID") : QStringLiteral("供应商ID");
+    openFinanceWindow(window(), cellByTitle(m_list, title, selected.first()));
 }
 
 void FinancePage::refresh(const QString &page)

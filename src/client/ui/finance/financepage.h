@@ -1,6 +1,7 @@
 #pragma once
 
-// The finance page: the partners the user settles with, searchable and paged.
+// The finance page: the partners the user settles with, searchable and paged; a partner
+// opens in the finance reconciliation window.
 
 #include <QWidget>
 #include <string_view>
@@ -24,6 +25,8 @@ public:
 
     void refresh(const QString &page);
     void fill(std::string_view gbkText);
+    // Opens the finance reconciliation window for the selected row; nothing without one.
+    void openSelectedPartner();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -31,6 +34,7 @@ protected:
 private:
     QLineEdit *m_keyword = nullptr;
     QPushButton *m_search = nullptr;
+    QPushButton *m_open = nullptr;
     QTreeWidget *m_list = nullptr;
     PagedList *m_pager = nullptr;
 };

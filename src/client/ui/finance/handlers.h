@@ -4,7 +4,7 @@ namespace vantrell::client {
 
 class ReplyDispatcher;
 
-// The finance page's partner list.
+// The finance page, the finance reconciliation and the statement creation windows.
 void registerFinanceReplies(ReplyDispatcher &dispatcher);
 
 } // namespace vantrell::client
