@@ -11,6 +11,7 @@
 #include "client/ui/common/pagedlist.h"
 #include "client/ui/goods/goodseditor.h"
 #include "client/ui/goods/goodspage.h"
+#include "client/ui/partners/supplierdropdown.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -54,6 +55,9 @@ PurchaserGoodsPage::PurchaserGoodsPage(QWidget *parent) : QWidget(parent)
     arrow->setProperty("role", QStringLiteral("arrow"));
     selectorRow->addWidget(m_supplierLabel, 1);
     selectorRow->addWidget(arrow);
+    attachSupplierDropDown(arrow, m_supplierLabel, [this](int supplierId, const QString &company) {
+        chooseSupplier(supplierId, company);
+    });
     actions->addWidget(selector);
     actions->addStretch(1);
     auto *view = makeButton(this, QStringLiteral("超级按钮_查看商品"), QStringLiteral("查看"), true);

@@ -12,6 +12,7 @@
 #include "client/ui/common/pagedlist.h"
 #include "client/ui/common/stateicons.h"
 #include "client/ui/orders/orderhooks.h"
+#include "client/ui/partners/supplierdropdown.h"
 
 #include <QClipboard>
 #include <QFrame>
@@ -85,6 +86,12 @@ OrderPage::OrderPage(QWidget *parent) : QWidget(parent)
     m_partnerArrow->setProperty("role", QStringLiteral("arrow"));
     partnerRow->addWidget(m_partnerLabel, 1);
     partnerRow->addWidget(m_partnerArrow);
+    attachSupplierDropDown(m_partnerArrow, m_partnerLabel, [this](int partnerId, const QString &company) {
+        const QString none =
+            appState().isPurchaser() ? QStringLiteral("请选择供应商...") : QStringLiteral("请选择商家...");
+        m_partnerLabel->setText(company.isEmpty() ? none : company);
+        setPartnerFilter(partnerId);
+    });
     tools->addWidget(partnerFrame);
 
     const SearchControls search =

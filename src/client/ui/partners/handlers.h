@@ -4,7 +4,7 @@ namespace vantrell::client {
 
 class ReplyDispatcher;
 
-// The partner page's list.
+// The partner page, the cooperation application window and the supplier drop-down.
 void registerPartnerReplies(ReplyDispatcher &dispatcher);
 
 } // namespace vantrell::client

@@ -31,6 +31,11 @@ public:
     void refresh(const QString &page);
     void fill(std::string_view gbkText);
 
+    // 申请合作 (purchaser) or 同意合作 (supplier).
+    void firstAction();
+    // 取消合作, both roles.
+    void cancelCooperation();
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
 
