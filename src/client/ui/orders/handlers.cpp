@@ -7,25 +7,34 @@
 #include "client/ui/common/pagedlist.h"
 #include "client/ui/orders/orderhooks.h"
 #include "client/ui/orders/orderpage.h"
+#include "client/ui/orders/orderviewwindow.h"
 
 namespace vantrell::client {
 
 namespace {
 
-// The two cancel replies: an open order viewing window shows its order again, else
-// the list is read again at its current page. The viewed order is asked for, not the
-// row selected in the list: the window may have been opened from elsewhere.
-void orderCancelled(const Reply &)
+// The two cancel replies: an open order viewing window of that order shows it again
+// (and then the list); otherwise the list is read again at its current page. The
+// window's own order is asked for, not the row selected in the list: the window may
+// have been opened from elsewhere.
+void orderCancelled(const Reply &reply)
 {
     auto *window = WindowRegistry::as<MainWindow>(WindowId::Main);
     if (!window)
         return;
-    if (WindowRegistry::isLoaded(WindowId::OrderViewing)) {
-        send<protocol::Request::OrderPage>(viewedOrderId());
+    auto *viewer = WindowRegistry::as<OrderViewWindow>(WindowId::OrderViewing);
+    if (viewer && viewer->orderId() == reply.value(QStringLiteral("订单ID"))) {
+        viewer->orderCancelled();
         return;
     }
     OrderPage *page = window->orderPage();
     page->refresh(page->pager()->pageText());
+}
+
+void openOrderViewingWindow(QWidget *owner)
+{
+    WindowRegistry::close(WindowId::OrderViewing);
+    (new OrderViewWindow(owner))->show();
 }
 
 } // namespace
@@ -39,6 +48,15 @@ void registerOrderReplies(ReplyDispatcher &dispatcher)
             window->orderPage()->fill(reply.fullText);
             send<protocol::Request::Dashboard>();
         }
+    });
+    setOrderViewerOpener(openOrderViewingWindow);
+    dispatcher.on(Reply::OrderPageReply, [](const client::Reply &reply) {
+        if (auto *viewer = WindowRegistry::as<OrderViewWindow>(WindowId::OrderViewing))
+            viewer->fillPage(reply);
+    });
+    dispatcher.on(Reply::CarriersReply, [](const client::Reply &reply) {
+        if (auto *viewer = WindowRegistry::as<OrderViewWindow>(WindowId::OrderViewing))
+            viewer->fillCarriers(reply);
     });
     dispatcher.on(Reply::OrderClosed, orderCancelled);
     dispatcher.on(Reply::OrderCancelling, orderCancelled);
