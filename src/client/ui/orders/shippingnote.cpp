@@ -78,8 +78,8 @@ OrderPageData OrderPageData::fromReply(std::string_view gbkText)
     data.hasLines = first != std::string_view::npos;
     for (std::string_view record : protocol::splitRecords(gbkText, marker)) {
         data.lines.append(PageLine{field(record, "名称"), field(record, "编码"), field(record, "规格"),
-                                    field(record, "单位"), field(record, "单价"), field(record, "数量"),
-                                    field(record, "金额")});
+                                   field(record, "单位"), field(record, "单价"), field(record, "数量"),
+                                   field(record, "金额")});
     }
     return data;
 }
