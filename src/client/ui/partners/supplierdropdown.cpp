@@ -160,12 +160,15 @@ bool SupplierDropDown::event(QEvent *event)
 {
     if (event->type() == QEvent::WindowActivate) {
         m_wasActive = true;
-    } else if (event->type() == QEvent::WindowDeactivate && m_wasActive && isVisible()) {
+    } else if (event->type() == QEvent::WindowDeactivate && m_wasActive && !m_closing && isVisible()) {
         g_autoClosedArrow = m_arrow.data();
         g_autoClosedAt = QDateTime::currentMSecsSinceEpoch();
         close();
-    } else if (event->type() == QEvent::Close && WindowRegistry::get(WindowId::SupplierDropDown) == this) {
-        WindowRegistry::set(WindowId::SupplierDropDown, nullptr);
+    } else if (event->type() == QEvent::Close) {
+        // Hiding deactivates the window too; that is no focus loss of the user's.
+        m_closing = true;
+        if (WindowRegistry::get(WindowId::SupplierDropDown) == this)
+            WindowRegistry::set(WindowId::SupplierDropDown, nullptr);
     }
     return QWidget::event(event);
 }

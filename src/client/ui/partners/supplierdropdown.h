@@ -53,6 +53,7 @@ private:
     QPointer<QPushButton> m_arrow;
     PartnerPicked m_picked;
     bool m_wasActive = false;
+    bool m_closing = false;
 };
 
 // Binds an owner page's arrow button and the label beside it to the drop-down.
