@@ -499,3 +499,40 @@ TEST(StatementExport, AmountsAreExactFen)
     EXPECT_EQ(fenText(QStringLiteral("12")), QStringLiteral("12.00"));
     EXPECT_EQ(fenText(QStringLiteral("n/a")), QStringLiteral("n/a"));
 }
+
+// Not a check: writes the pictures of docs/screenshots when run with
+// --gtest_also_run_disabled_tests and VANTRELL_SCREENSHOTS set to the target directory.
+TEST_F(FinanceWindowsTest, DISABLED_Screenshots)
+{
+    const QString target = qEnvironmentVariable("VANTRELL_SCREENSHOTS");
+    ASSERT_FALSE(target.isEmpty());
+    auto save = [&target](QWidget *widget, const char *name) {
+        processPending();
+        EXPECT_TRUE(widget->grab().save(target + QLatin1Char('/') + QString::fromUtf8(name)));
+    };
+    {
+        FinanceWindow *window = openPartner(true);
+        ASSERT_NE(window, nullptr);
+        deliver(statementList());
+        select(window, 1);
+        save(window, "finance-statements-supplier.png");
+        child<QPushButton>(window, QStringLiteral("超级按钮_结算"))->click();
+        auto *creation = WindowRegistry::as<StatementCreation>(WindowId::StatementCreation);
+        ASSERT_NE(creation, nullptr);
+        deliver(QStringLiteral(
+            "基础通讯_财务结算窗口/"
+            "返回对账单窗口默认日期段|总金额[1386.40]起始日期[2026-03-09]终止日期[2026-03-12]"));
+        save(creation, "statement-creation-supplier.png");
+        TearDown();
+    }
+    FinanceWindow *window = openPartner(false);
+    ASSERT_NE(window, nullptr);
+    deliver(statementList(QStringLiteral("青禾食品有限公司")));
+    deliver(
+        details("结算明细 - > 2026-03-01 至 2026-03-04",
+                {{"501", "已发货", "DD202603020001", "青禾食品有限公司", "30", "300.30", "12.00", "312.30"},
+                 {"502", "已发货", "DD202603020002", "青禾食品有限公司", "12", "120.12", "8.50", "128.62"},
+                 {"503", "已发货", "DD202603030001", "青禾食品有限公司", "50", "500.50", "0.00", "500.50"},
+                 {"504", "已发货", "DD202603040001", "青禾食品有限公司", "8", "79.18", "4.65", "83.83"}}));
+    save(window, "finance-details-purchaser.png");
+}
