@@ -7,6 +7,7 @@
 #include "client/ui/account/mainwindow.h"
 #include "client/ui/goods/goodseditor.h"
 #include "client/ui/goods/goodspage.h"
+#include "client/ui/goods/grantwindow.h"
 #include "client/ui/goods/purchasergoodspage.h"
 
 namespace vantrell::client {
@@ -62,6 +63,19 @@ void registerGoodsReplies(ReplyDispatcher &dispatcher)
     dispatcher.on(Reply::GoodsInfoReply, [](const client::Reply &reply) {
         if (auto *editor = WindowRegistry::as<GoodsEditor>(WindowId::GoodsEditing))
             editor->fill(reply);
+    });
+
+    dispatcher.on(Reply::DistributorListReply, [](const client::Reply &reply) {
+        if (auto *window = WindowRegistry::as<GrantWindow>(WindowId::GoodsAuthorisation))
+            window->fillDistributors(reply.fullText);
+    });
+    dispatcher.on(Reply::GrantGoodsListReply, [](const client::Reply &reply) {
+        if (auto *window = WindowRegistry::as<GrantWindow>(WindowId::GoodsAuthorisation))
+            window->fillGoods(reply);
+    });
+    dispatcher.on(Reply::GrantModeChanged, [](const client::Reply &reply) {
+        if (auto *window = WindowRegistry::as<GrantWindow>(WindowId::GoodsAuthorisation))
+            window->modeChanged(reply);
     });
 }
 
