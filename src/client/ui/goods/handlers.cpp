@@ -9,6 +9,7 @@
 #include "client/ui/goods/goodspage.h"
 #include "client/ui/goods/grantwindow.h"
 #include "client/ui/goods/purchasergoodspage.h"
+#include "client/ui/partners/partnerhooks.h"
 
 namespace vantrell::client {
 
@@ -33,6 +34,7 @@ void closeEditorWith(const QString &text)
 void registerGoodsReplies(ReplyDispatcher &dispatcher)
 {
     using protocol::Reply;
+    setGrantWindowOpener(openGrantWindowOver);
     dispatcher.on(Reply::SupplierGoodsListReply, [](const client::Reply &reply) {
         if (GoodsPage *page = supplierGoodsPage())
             page->fill(reply.fullText);
