@@ -10,7 +10,9 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QPointer>
 #include <QProcess>
+#include <vector>
 
 namespace vantrell::client {
 
@@ -26,6 +28,18 @@ std::function<void(const QUrl &)> &urlOpener()
 {
     static std::function<void(const QUrl &)> opener;
     return opener;
+}
+
+struct NoticeObserver
+{
+    QPointer<QObject> owner;
+    std::function<void(const QString &)> observer;
+};
+
+std::vector<NoticeObserver> &noticeObservers()
+{
+    static std::vector<NoticeObserver> observers;
+    return observers;
 }
 
 } // namespace
@@ -81,8 +95,20 @@ void Services::answerHeartbeat()
     send<protocol::Request::HeartbeatAnswer>();
 }
 
+void Services::observeNotices(QObject *owner, std::function<void(const QString &action)> observer)
+{
+    noticeObservers().push_back({owner, std::move(observer)});
+}
+
 void Services::showNotice(const QString &action, const Reply &reply)
 {
+    std::erase_if(noticeObservers(), [](const NoticeObserver &entry) { return entry.owner.isNull(); });
+    // A copy: an observer may close its window and so end its own entry.
+    const std::vector<NoticeObserver> observers = noticeObservers();
+    for (const NoticeObserver &entry : observers) {
+        if (entry.owner)
+            entry.observer(action);
+    }
     int style = 0;
     if (action == QStringLiteral("信息"))
         style = StyleInformation;

@@ -7,6 +7,8 @@
 #include <QUrl>
 #include <functional>
 
+class QObject;
+
 namespace vantrell::client {
 
 struct Reply;
@@ -21,6 +23,9 @@ public:
     static void answerHeartbeat();
     // 信息, 询问 and 错误 show the value of 内容 with the matching icon; other actions nothing.
     static void showNotice(const QString &action, const Reply &reply);
+    // Also told of every notice (before its box is shown), for as long as `owner` lives:
+    // a window that locked a button for a request learns that the server refused it.
+    static void observeNotices(QObject *owner, std::function<void(const QString &action)> observer);
 
     // Path of the updater: run directory + "/更新程序.exe" on Windows, "/更新程序" elsewhere.
     static QString updaterPath();

@@ -7,6 +7,7 @@
 #include "client/ui/common/pagedlist.h"
 #include "client/ui/orders/orderhooks.h"
 #include "client/ui/orders/orderpage.h"
+#include "client/ui/orders/placinghandlers.h"
 #include "client/ui/orders/orderviewwindow.h"
 
 namespace vantrell::client {
@@ -60,6 +61,7 @@ void registerOrderReplies(ReplyDispatcher &dispatcher)
     });
     dispatcher.on(Reply::OrderClosed, orderCancelled);
     dispatcher.on(Reply::OrderCancelling, orderCancelled);
+    registerPlacingReplies(dispatcher);
 }
 
 } // namespace vantrell::client
