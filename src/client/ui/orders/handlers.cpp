@@ -7,8 +7,8 @@
 #include "client/ui/common/pagedlist.h"
 #include "client/ui/orders/orderhooks.h"
 #include "client/ui/orders/orderpage.h"
-#include "client/ui/orders/placinghandlers.h"
 #include "client/ui/orders/orderviewwindow.h"
+#include "client/ui/orders/placinghandlers.h"
 
 namespace vantrell::client {
 
