@@ -371,7 +371,8 @@ void OrderPlacingWindow::pasteText(const QString &text)
         const QString code = cells.value(0).trimmed();
         bool ok = false;
         const long long quantity = cells.value(1).trimmed().toLongLong(&ok);
-        if (!ok && rows.isEmpty() && badRows.isEmpty())
+        if (!ok && rows.isEmpty() && badRows.isEmpty() &&
+            !cells.value(1).contains(QRegularExpression(QStringLiteral("[0-9]"))))
             continue; // a header row copied along with the figures
         if (code.isEmpty() || !ok || quantity <= 0 || quantity > 999999)
             badRows.append(QString::number(i + 1));
@@ -493,7 +494,7 @@ void OrderPlacingWindow::submit()
 
     std::string records;
     for (const PlacingLine &line : m_lines)
-        records += record<protocol::Request::PlaceOrder>(line.goodsId, line.quantity);
+        records += record<protocol::Request::PlaceOrder>(line.goodsId, line.quantity) + "\r\n";
     const QString scrambledAddress = QString::fromStdString(protocol::scramble(toGbkString(address)));
     const QString scrambledMessage =
         QString::fromStdString(protocol::scramble(toGbkString(m_ui->编辑框_给供应商留言->text())));
