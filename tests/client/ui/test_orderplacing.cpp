@@ -89,12 +89,12 @@ protected:
 
     void deliver(const QString &payload) { ServerLink::instance().deliver(gbkPayload(payload)); }
 
-    void pickSupplier()
+    void pickSupplier(const std::string &name = "<b>远航</b>食品有限公司")
     {
         child<QToolButton>(window, QStringLiteral("超级按钮_订单管理_供应商采购商列表_搜索"))->click();
         vantrell::protocol::ListReplyBuilder builder;
         builder.pages(1, 1).column("ID", 0).column("公司名称", 170).column("姓名", 70).column("电话", 100, 1);
-        builder.row({"7", "<b>远航</b>食品有限公司", "张三", "13800000000"});
+        builder.row({"7", name, "张三", "13800000000"});
         deliver(QStringLiteral("基础通讯_返回供应商列表/下单|") + QString::fromStdString(builder.str()));
         auto *list = child<QTreeWidget>(window, QStringLiteral("超级列表框_供应商列表"));
         ASSERT_EQ(list->topLevelItemCount(), 1);
@@ -355,4 +355,35 @@ TEST_F(OrderPlacingTest, PastedSpreadsheetLinesAreLookedUpAmongOrderableGoods)
     // One freight question for the whole paste.
     EXPECT_EQ(requests.texts(),
               QStringList{QStringLiteral("基础通讯_获取运费/下单|供应商ID[7]重量[2.5]件数[6]地区索引[15]")});
+}
+
+// Writes the two windows with realistic data to VANTRELL_SCREENSHOT_DIR when it is set.
+TEST_F(OrderPlacingTest, ScreenshotsWhenAsked)
+{
+    const QString dir = qEnvironmentVariable("VANTRELL_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        GTEST_SKIP() << "VANTRELL_SCREENSHOT_DIR not set";
+    pickSupplier("远航食品有限公司");
+    GoodsChooserWindow *chooser = openChooser();
+    deliver(QStringLiteral("基础通讯_返回商品分类/商品下单|分类列表[3,粮油|5,干货|8,调味品|]"));
+    deliver(goodsReply({{"11", "东北大米", "DM01", "12.75", "5", "100"},
+                        {"12", "龙口粉丝", "FS02", "3.50", "0.25", "48"},
+                        {"13", "香菇干", "XG03", "26.80", "0.5", "30"},
+                        {"14", "黄豆酱油", "JY04", "8.90", "0.8", "0"},
+                        {"15", "花生油", "HS05", "59.00", "5", "20"}}));
+    tick(chooser, 0);
+    tick(chooser, 1);
+    tick(chooser, 2);
+    chooser->resize(760, 520);
+    chooser->grab().save(dir + QStringLiteral("/goods-choosing-purchaser.png"));
+    WindowRegistry::close(WindowId::GoodsChoosing);
+    processPending();
+    typeQuantity(0, QStringLiteral("10"));
+    typeQuantity(1, QStringLiteral("24"));
+    typeQuantity(2, QStringLiteral("5"));
+    child<QLineEdit>(window, QStringLiteral("编辑框_收货地址"))
+        ->setText(QStringLiteral("上海市浦东新区张江路88号"));
+    window->updateFreight();
+    deliver(QStringLiteral("基础通讯_返回运费/下单|运费[124.00]"));
+    window->grab().save(dir + QStringLiteral("/order-placing-purchaser.png"));
 }
