@@ -97,7 +97,7 @@ protected:
                     "基础通讯_保存个人中心基本资料成功");
         expectReply(buyer.exchange("基础通讯_申请合作", "供应商ID[" + supplierId + "]"), "提示信息_信息");
         expectReply(supplier.exchange("基础通讯_启用停用商家", "ID[" + buyerId + "]类型[1]"),
-                    "提示信息_信息");
+                    "基础通讯_启用商家成功");
         expectReply(supplier.exchange("基础通讯_增加编辑商品",
                                       "商品ID[]商品名称[东北大米]商品编码[DB-5KG]商品规格[5kg]"
                                       "商品单价[10.01]商品重量[5]商品库存[1000]商品单位[袋]商品分类[]"),

@@ -1,5 +1,6 @@
 #include "domainfixture.h"
 
+#include "protocol/decimal.h"
 #include "protocol/gbk.h"
 #include "protocol/listreply.h"
 #include "server/money.h"
@@ -197,11 +198,11 @@ TEST(MoneyTest, FenAndKilogramTexts)
     EXPECT_EQ(formatFen(5), "0.05");
     EXPECT_EQ(formatFen(1250), "12.50");
     EXPECT_EQ(formatFen(-105), "-1.05");
-    EXPECT_EQ(parseFen("12.5"), 1250);
-    EXPECT_EQ(parseFen("0.05"), 5);
-    EXPECT_EQ(parseFen("7"), 700);
+    EXPECT_EQ(protocol::parseScaled("12.5", 2), 1250);
+    EXPECT_EQ(protocol::parseScaled("0.05", 2), 5);
+    EXPECT_EQ(protocol::parseScaled("7", 2), 700);
     for (const char *bad : {"", "-1", "1.234", "1e3", " 1", "1.", ".5", "abc"})
-        EXPECT_FALSE(parseFen(bad)) << bad;
+        EXPECT_FALSE(protocol::parseScaled(bad, 2)) << bad;
     EXPECT_EQ(formatKilograms(1500), "1.5");
     EXPECT_EQ(formatKilograms(1), "0.001");
     EXPECT_EQ(formatKilograms(2000), "2");
