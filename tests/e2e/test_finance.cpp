@@ -117,18 +117,12 @@ protected:
 
     void signIn(const QString &user)
     {
-        child<QLineEdit>(login.get(), QStringLiteral("编辑框_用户名"))->setText(user);
-        child<QLineEdit>(login.get(), QStringLiteral("编辑框_密码"))->setText(QStringLiteral("pass1234"));
-        child<QAbstractButton>(login.get(), QStringLiteral("图形按钮_登录"))->click();
-        ASSERT_TRUE(waitFor([] { return WindowRegistry::isLoaded(WindowId::Main); }, 20000));
+        ASSERT_TRUE(signInThrough(login.get(), user, QStringLiteral("pass1234")));
     }
 
     void signOut()
     {
-        ServerLink::instance().disconnect();
-        WindowRegistry::close(WindowId::FinanceReconciliation);
-        WindowRegistry::close(WindowId::Main);
-        processPending();
+        signOutClosing({WindowId::FinanceReconciliation});
         if (login)
             login->show();
     }

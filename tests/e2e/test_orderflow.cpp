@@ -49,10 +49,7 @@ MainWindow *signIn(unsigned short port, const QString &user)
     login.start();
     appState().serverHost = QStringLiteral("127.0.0.1");
     appState().serverPort = port;
-    login.findChild<QLineEdit *>(QStringLiteral("编辑框_用户名"))->setText(user);
-    login.findChild<QLineEdit *>(QStringLiteral("编辑框_密码"))->setText(QStringLiteral("secret1"));
-    login.findChild<QAbstractButton *>(QStringLiteral("图形按钮_登录"))->click();
-    if (!waitFor([] { return WindowRegistry::isLoaded(WindowId::Main); }, 10000))
+    if (!signInThrough(&login, user, QStringLiteral("secret1"), 10000))
         return nullptr;
     auto *main = WindowRegistry::as<MainWindow>(WindowId::Main);
     QTreeWidget *orders = main->orderPage()->list();
@@ -64,10 +61,7 @@ MainWindow *signIn(unsigned short port, const QString &user)
 
 void signOut()
 {
-    WindowRegistry::close(WindowId::OrderViewing);
-    ServerLink::instance().disconnect();
-    WindowRegistry::close(WindowId::Main);
-    processPending();
+    signOutClosing({WindowId::OrderViewing});
 }
 
 OrderViewWindow *openFirstOrder(MainWindow *main)

@@ -53,10 +53,7 @@ protected:
 
     PartnerPage *signIn(const QString &user)
     {
-        child<QLineEdit>(login.get(), QStringLiteral("编辑框_用户名"))->setText(user);
-        child<QLineEdit>(login.get(), QStringLiteral("编辑框_密码"))->setText(QStringLiteral("pass1234"));
-        child<QAbstractButton>(login.get(), QStringLiteral("图形按钮_登录"))->click();
-        if (!waitFor([] { return WindowRegistry::isLoaded(WindowId::Main); }, 20000))
+        if (!signInThrough(login.get(), user, QStringLiteral("pass1234")))
             return nullptr;
         main = WindowRegistry::as<MainWindow>(WindowId::Main);
         main->navigate(appState().isPurchaser() ? NavColumn::Purchaser : NavColumn::Supplier, 3);
@@ -65,11 +62,7 @@ protected:
 
     void signOut()
     {
-        ServerLink::instance().disconnect();
-        WindowRegistry::close(WindowId::CooperationApplication);
-        WindowRegistry::close(WindowId::PersonalCentre);
-        WindowRegistry::close(WindowId::Main);
-        processPending();
+        signOutClosing({WindowId::CooperationApplication, WindowId::PersonalCentre});
         main = nullptr;
         if (login)
             login->show();

@@ -7,11 +7,13 @@
 #include "client/net/serverlink.h"
 #include "client/net/services.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QLineEdit>
 #include <QTest>
 
 namespace vantrell::test {
@@ -124,6 +126,28 @@ bool waitFor(const std::function<bool()> &condition, int timeoutMs)
 std::string gbkPayload(const QString &text)
 {
     return client::toGbkString(text);
+}
+
+bool signInThrough(QWidget *loginWindow, const QString &user, const QString &password, int timeoutMs)
+{
+    QLineEdit *name = child<QLineEdit>(loginWindow, QStringLiteral("编辑框_用户名"));
+    QLineEdit *secret = child<QLineEdit>(loginWindow, QStringLiteral("编辑框_密码"));
+    QAbstractButton *button = child<QAbstractButton>(loginWindow, QStringLiteral("图形按钮_登录"));
+    if (!name || !secret || !button)
+        return false;
+    name->setText(user);
+    secret->setText(password);
+    button->click();
+    return waitFor([] { return client::WindowRegistry::isLoaded(client::WindowId::Main); }, timeoutMs);
+}
+
+void signOutClosing(std::initializer_list<client::WindowId> windows)
+{
+    for (client::WindowId id : windows)
+        client::WindowRegistry::close(id);
+    client::ServerLink::instance().disconnect();
+    client::WindowRegistry::close(client::WindowId::Main);
+    processPending();
 }
 
 } // namespace vantrell::test

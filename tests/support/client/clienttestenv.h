@@ -3,6 +3,8 @@
 // Helpers of the client tests: a private user-data file, desktop and run directory, a
 // recorder for the program's end, a recorder of sent requests, and child look-up.
 
+#include "client/core/windowregistry.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -11,6 +13,7 @@
 #include <QWidget>
 #include <functional>
 #include <gtest/gtest.h>
+#include <initializer_list>
 
 namespace vantrell::test {
 
@@ -78,6 +81,14 @@ template <class T = QWidget> T *child(const QWidget *parent, const QString &name
 // Types the text key by key, Chinese characters included (as an input method delivers
 // them: one key event carrying the character).
 void typeText(QWidget *widget, const QString &text);
+
+// Types the account into a login window's boxes and presses 登录; true once the main
+// window is loaded (the connect and the login reply are real, so allow for a slow server).
+bool signInThrough(QWidget *loginWindow, const QString &user, const QString &password, int timeoutMs = 20000);
+
+// What a logout leaves: `windows` closed, the connection dropped, the main window closed
+// and every deferred call run.
+void signOutClosing(std::initializer_list<client::WindowId> windows = {});
 
 // GBK bytes of a reply or request written as UTF-8 text.
 std::string gbkPayload(const QString &text);
