@@ -1,6 +1,7 @@
 #include "client/ui/account/handlers.h"
 #include "client/net/dispatcher.h"
 #include "client/ui/finance/handlers.h"
+#include "client/ui/freight/handlers.h"
 #include "client/ui/goods/handlers.h"
 #include "client/ui/orders/handlers.h"
 #include "client/ui/partners/handlers.h"
@@ -13,6 +14,7 @@ void registerAllHandlers(ReplyDispatcher &dispatcher)
 {
     registerAccountReplies(dispatcher);
     registerGoodsReplies(dispatcher);
+    registerFreightReplies(dispatcher);
     registerPartnerReplies(dispatcher);
     registerOrderReplies(dispatcher);
     registerFinanceReplies(dispatcher);

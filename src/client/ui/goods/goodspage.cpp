@@ -10,6 +10,7 @@
 #include "client/ui/common/pagecontrols.h"
 #include "client/ui/common/pagedlist.h"
 #include "client/ui/common/stateicons.h"
+#include "client/ui/freight/freightwindow.h"
 #include "client/ui/goods/goodseditor.h"
 
 #include <QHBoxLayout>
@@ -91,7 +92,7 @@ GoodsPage::GoodsPage(QWidget *parent) : QWidget(parent)
     connect(edit, &QPushButton::clicked, this, [this] { editSelected(true); });
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] { editSelected(false); });
     connect(m_shelf, &QPushButton::clicked, this, &GoodsPage::shelveSelected);
-    (void)freight;
+    connect(freight, &QPushButton::clicked, this, [this] { openFreightWindowOver(window()); });
 }
 
 void GoodsPage::editSelected(bool complain)
