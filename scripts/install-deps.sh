@@ -5,7 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
   qt6-base-dev fonts-wqy-microhei xdg-utils
   libasio-dev libsoci-dev libboost-dev libsqlite3-dev libsimpleini-dev libsodium-dev
-  libgtest-dev libbenchmark-dev
+  libgtest-dev libbenchmark-dev libxlsxwriter-dev python3-openpyxl
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,5 +1,6 @@
 // The finance reconciliation window and the statement creation window: role captions,
-// menus, the checks and questions, date snapping, the replies, and the CSV export.
+// menus, the checks and questions, date snapping, the replies, and the export to CSV and
+// Excel workbooks.
 
 #include "client/core/appstate.h"
 #include "client/core/windowregistry.h"
@@ -7,6 +8,7 @@
 #include "client/net/serverlink.h"
 #include "client/ui/account/mainwindow.h"
 #include "client/ui/common/clickguard.h"
+#include "client/ui/common/spreadsheet.h"
 #include "client/ui/finance/financepage.h"
 #include "client/ui/finance/financewindow.h"
 #include "client/ui/finance/statementcreation.h"
@@ -17,8 +19,12 @@
 #include "support/client/fakemessageboxes.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDateEdit>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -26,6 +32,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -487,6 +494,115 @@ TEST_F(FinanceWindowsTest, ExportWritesEveryPageOfTheStatementToTheFen)
     EXPECT_TRUE(lines[8].isEmpty()); // the last line ends with CRLF too
     EXPECT_EQ(boxes.last().caption, QStringLiteral("财务对账"));
     EXPECT_TRUE(boxes.last().text.startsWith(QStringLiteral("对账单已导出")));
+}
+
+TEST_F(FinanceWindowsTest, ExportDialogOffersExcelFirstAndAddsTheFilterSuffix)
+{
+    FinanceWindow *window = openPartner(true);
+    ASSERT_NE(window, nullptr);
+    deliver(statementList());
+    select(window, 2);
+    requests.clear();
+    QTemporaryDir dir;
+    QStringList filters;
+    QString initialFilter, initialName;
+    bool answered = false;
+    // The dialog runs its own loop: it is read and answered from inside it.
+    std::function<void()> answer = [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog) {
+            QTimer::singleShot(20, answer);
+            return;
+        }
+        filters = dialog->nameFilters();
+        initialFilter = dialog->selectedNameFilter();
+        initialName = QFileInfo(dialog->selectedFiles().value(0)).fileName();
+        // The user picks CSV, goes to the folder and types a name without a suffix.
+        dialog->selectNameFilter(csvFilter());
+        dialog->setDirectory(dir.path());
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setFocus();
+        name->setText(QStringLiteral("三月"));
+        answered = true;
+        QMetaObject::invokeMethod(dialog, "accept"); // as the save button does
+    };
+    QTimer::singleShot(0, answer);
+    child<QPushButton>(window, QStringLiteral("按钮_导出"))->click();
+    ASSERT_TRUE(answered);
+    EXPECT_EQ(filters, (QStringList{QStringLiteral("Excel 工作簿 (*.xlsx)"),
+                                    QStringLiteral("CSV (逗号分隔) (*.csv)")}));
+    EXPECT_EQ(initialFilter, QStringLiteral("Excel 工作簿 (*.xlsx)"));
+    EXPECT_EQ(initialName, QStringLiteral("对账单_DZ202603080001.xlsx"));
+    ASSERT_TRUE(window->exportRunning());
+    deliver(
+        details("结算明细 - > 2026-03-07 至 2026-03-08",
+                {{"601", "已发货", "DD202603070001", "鲜达商贸有限公司", "7", "70.00", "5.05", "75.05"}}));
+    const QString path = dir.filePath(QStringLiteral("三月.csv"));
+    EXPECT_EQ(boxes.last().text, QStringLiteral("对账单已导出:\r\n") + path)
+        << boxes.last().text.toStdString();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().endsWith(QStringLiteral("合计,,,7,70.00,5.05,75.05\r\n").toUtf8()));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("三月.csv")});
+}
+
+TEST_F(FinanceWindowsTest, ExportToAnXlsxPathWritesAWorkbookAndAFailureSaysSo)
+{
+    FinanceWindow *window = openPartner(true);
+    ASSERT_NE(window, nullptr);
+    deliver(statementList());
+    select(window, 2);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("对账单.XLSX"));
+    QList<std::pair<bool, QString>> finished;
+    QObject::connect(window, &FinanceWindow::exportFinished, window,
+                     [&finished](bool written, const QString &file) {
+                         finished.append({written, file});
+                     });
+    const QString reply =
+        details("结算明细 - > 2026-03-07 至 2026-03-08",
+                {{"601", "已发货", "DD202603070001", "鲜达商贸有限公司", "7", "70.00", "5.05", "75.05"}});
+    ASSERT_TRUE(window->exportStatement(path));
+    deliver(reply);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().startsWith("PK\x03\x04")); // a zip container, not CSV text
+    EXPECT_EQ(boxes.last().text, QStringLiteral("对账单已导出:\r\n") + path);
+
+    // A folder that is not there: the failure message, and nothing written.
+    const QString missing = dir.filePath(QStringLiteral("不存在/对账单.xlsx"));
+    ASSERT_TRUE(window->exportStatement(missing));
+    deliver(reply);
+    EXPECT_EQ(boxes.last().text, QStringLiteral("导出失败,无法写入文件:\r\n") + missing);
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("不存在"))));
+    EXPECT_EQ(finished, (QList<std::pair<bool, QString>>{{true, path}, {false, missing}}));
+    EXPECT_TRUE(child<QPushButton>(window, QStringLiteral("按钮_导出"))->isEnabled());
+}
+
+// Pieces and amounts that the server sends in another form are written as they came, and
+// the totals count only what is an amount.
+TEST(StatementExport, TextsInOtherFormsStayAsTheyCame)
+{
+    const StatementSummary statement{QStringLiteral("DZ1"),        QStringLiteral("待对账"),
+                                     QStringLiteral("2026-03-01"), QStringLiteral("2026-03-04"),
+                                     QStringLiteral("n/a"),        QStringLiteral("=1"),
+                                     QStringLiteral("1.005")};
+    const std::vector<StatementOrder> orders = {
+        {QStringLiteral("DD1"), QStringLiteral("已发货"), QStringLiteral("甲"), QStringLiteral("03"),
+         QStringLiteral("1.5"), QStringLiteral("-"), QStringLiteral("1.50")},
+        {QStringLiteral("DD2"), QStringLiteral("已发货"), QStringLiteral("乙"), QStringLiteral("-1"),
+         QStringLiteral("-0.5"), QStringLiteral("+1"), QStringLiteral("-0.50")},
+    };
+    EXPECT_EQ(csvBytes(statementSheets(statement, orders)),
+              QStringLiteral("\xFEFF对账单号,账单状态,起始日期,结束日期,商品金额,运费金额,结算总金额\r\n"
+                             "DZ1,待对账,2026-03-01,2026-03-04,n/a,'=1,1.005\r\n"
+                             "\r\n"
+                             "订单号,订单状态,商家名称,商品件数,商品金额,运费金额,结算总金额\r\n"
+                             "DD1,已发货,甲,03,1.50,'-,1.50\r\n"
+                             "DD2,已发货,乙,'-1,-0.50,'+1,-0.50\r\n"
+                             "合计,,,2,1.00,0.00,1.00\r\n")
+                  .toUtf8());
 }
 
 TEST(StatementExport, AmountsAreExactFen)

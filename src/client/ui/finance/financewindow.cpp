@@ -11,6 +11,7 @@
 #include "client/ui/common/keywordbox.h"
 #include "client/ui/common/listfiller.h"
 #include "client/ui/common/pagedlist.h"
+#include "client/ui/common/spreadsheet.h"
 #include "client/ui/common/stateicons.h"
 #include "client/ui/finance/statementcreation.h"
 #include "client/ui/orders/orderhooks.h"
@@ -294,11 +295,12 @@ void FinanceWindow::chooseExportPath()
         return;
     }
     const QString number = rowCell(m_ui->超级列表框1, QStringLiteral("对账单号"));
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("导出对账单"),
-                                                      QStringLiteral("对账单_%1.csv").arg(number),
-                                                      QStringLiteral("CSV 文件 (*.csv)"));
+    QString filter = xlsxFilter();
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("导出对账单"), QStringLiteral("对账单_%1.xlsx").arg(number),
+        xlsxFilter() + QStringLiteral(";;") + csvFilter(), &filter);
     if (!path.isEmpty())
-        exportStatement(path);
+        exportStatement(spreadsheetPath(path, filter));
 }
 
 void FinanceWindow::continueExport(const Reply &reply)
@@ -330,7 +332,7 @@ void FinanceWindow::continueExport(const Reply &reply)
     const ExportJob job = std::move(*m_export);
     m_export.reset();
     m_ui->按钮_导出->setEnabled(true);
-    const bool written = writeStatementCsv(job.path, job.statement, job.orders);
+    const bool written = writeStatementFile(job.path, job.statement, job.orders);
     if (written)
         inform(this, QStringLiteral("对账单已导出:\r\n") + job.path, windowTitle());
     else

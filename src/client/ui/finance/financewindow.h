@@ -1,7 +1,8 @@
 #pragma once
 
 // The statements of one partner: the summary tiles, the statement list, the orders of a
-// statement, reconciling (purchaser) and settling (supplier), and the CSV export.
+// statement, reconciling (purchaser) and settling (supplier), and the export to an Excel
+// workbook or CSV.
 
 #include "client/ui/common/framedwindow.h"
 #include "client/ui/finance/statementexport.h"
@@ -50,7 +51,8 @@ public:
     void openStatementCreation();
 
     // Fetches the orders of the selected statement and writes them to `path` when the
-    // details have arrived; false (after "请选中一个账单!") without a selection.
+    // details have arrived, as a workbook for a .xlsx path and as CSV otherwise; false
+    // (after "请选中一个账单!") without a selection.
     bool exportStatement(const QString &path);
     bool exportRunning() const { return m_export.has_value(); }
 

@@ -2,34 +2,22 @@
 
 #include "protocol/decimal.h"
 
-#include <QSaveFile>
-
 namespace vantrell::client {
 
 namespace {
 
-// Quotes a cell when it holds a separator, a quote or a line break. Texts typed by the
-// other merchant that a spreadsheet would take for a formula get a leading apostrophe.
-QString textCell(QString text)
+Cell amountCell(const QString &serverText)
 {
-    if (!text.isEmpty() && QStringLiteral("=+-@").contains(text.front()))
-        text.prepend(QLatin1Char('\''));
-    if (text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) ||
-        text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'))) {
-        text.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-        text = QLatin1Char('"') + text + QLatin1Char('"');
-    }
-    return text;
+    const auto fen = parseFen(serverText);
+    return fen ? Cell::fen(*fen) : Cell::fromText(serverText);
 }
 
-QString amountCell(const QString &serverText)
+// Pieces are never negative: any other form the server sends ("-1", "03", "n/a") stays
+// that text, guarded in CSV like every text.
+Cell piecesCell(const QString &serverText)
 {
-    return parseFen(serverText) ? fenText(serverText) : textCell(serverText);
-}
-
-QString fixed(long long fen)
-{
-    return QString::fromStdString(protocol::formatFixed(fen, 2));
+    return serverText.startsWith(QLatin1Char('-')) ? Cell::fromText(serverText)
+                                                   : Cell::integerOrText(serverText);
 }
 
 } // namespace
@@ -47,47 +35,61 @@ std::optional<long long> parseFen(const QString &text)
 QString fenText(const QString &serverText)
 {
     const auto fen = parseFen(serverText);
-    return fen ? fixed(*fen) : serverText;
+    return fen ? QString::fromStdString(protocol::formatFixed(*fen, 2)) : serverText;
 }
 
-QStringList statementCsvLines(const StatementSummary &statement, const std::vector<StatementOrder> &orders)
+std::vector<Sheet> statementSheets(const StatementSummary &statement,
+                                   const std::vector<StatementOrder> &orders)
 {
-    const QString amounts = QStringLiteral("商品金额,运费金额,结算总金额");
-    QStringList lines;
-    lines << QStringLiteral("对账单号,账单状态,起始日期,结束日期,") + amounts;
-    lines << QStringList{textCell(statement.number),  textCell(statement.state),
-                         textCell(statement.from),    textCell(statement.to),
-                         amountCell(statement.goods), amountCell(statement.freight),
-                         amountCell(statement.total)}
-                 .join(QLatin1Char(','));
-    lines << QString();
-    lines << QStringLiteral("订单号,订单状态,商家名称,商品件数,") + amounts;
+    const QStringList amounts = {QStringLiteral("商品金额"), QStringLiteral("运费金额"),
+                                 QStringLiteral("结算总金额")};
+    Sheet summary;
+    summary.name = QStringLiteral("对账单");
+    summary.header = QStringList{QStringLiteral("对账单号"), QStringLiteral("账单状态"),
+                                 QStringLiteral("起始日期"), QStringLiteral("结束日期")} +
+                     amounts;
+    summary.rows.push_back({Cell::fromText(statement.number), Cell::fromText(statement.state),
+                            Cell::fromText(statement.from), Cell::fromText(statement.to),
+                            amountCell(statement.goods), amountCell(statement.freight),
+                            amountCell(statement.total)});
+
+    Sheet details;
+    details.name = QStringLiteral("订单明细");
+    details.header = QStringList{QStringLiteral("订单号"), QStringLiteral("订单状态"),
+                                 QStringLiteral("商家名称"), QStringLiteral("商品件数")} +
+                     amounts;
     long long pieces = 0, goods = 0, freight = 0, total = 0;
     for (const StatementOrder &order : orders) {
-        lines << QStringList{textCell(order.number), textCell(order.state),   textCell(order.merchant),
-                             textCell(order.pieces), amountCell(order.goods), amountCell(order.freight),
-                             amountCell(order.total)}
-                     .join(QLatin1Char(','));
+        details.rows.push_back({Cell::fromText(order.number), Cell::fromText(order.state),
+                                Cell::fromText(order.merchant), piecesCell(order.pieces),
+                                amountCell(order.goods), amountCell(order.freight), amountCell(order.total)});
         pieces += order.pieces.toLongLong();
         goods += parseFen(order.goods).value_or(0);
         freight += parseFen(order.freight).value_or(0);
         total += parseFen(order.total).value_or(0);
     }
-    lines << QStringLiteral("合计,,,%1,%2,%3,%4").arg(pieces).arg(fixed(goods), fixed(freight), fixed(total));
-    return lines;
+    details.rows.push_back({Cell::fromText(QStringLiteral("合计")), Cell(), Cell(), Cell::integer(pieces),
+                            Cell::fen(goods), Cell::fen(freight), Cell::fen(total)});
+    return {summary, details};
 }
 
 bool writeStatementCsv(const QString &path, const StatementSummary &statement,
                        const std::vector<StatementOrder> &orders)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray bytes("\xEF\xBB\xBF");
-    for (const QString &line : statementCsvLines(statement, orders))
-        bytes += line.toUtf8() + "\r\n";
-    file.write(bytes);
-    return file.commit();
+    return writeCsv(path, statementSheets(statement, orders));
+}
+
+bool writeStatementXlsx(const QString &path, const StatementSummary &statement,
+                        const std::vector<StatementOrder> &orders)
+{
+    return writeXlsx(path, statementSheets(statement, orders));
+}
+
+bool writeStatementFile(const QString &path, const StatementSummary &statement,
+                        const std::vector<StatementOrder> &orders)
+{
+    return isXlsxPath(path) ? writeStatementXlsx(path, statement, orders)
+                            : writeStatementCsv(path, statement, orders);
 }
 
 } // namespace vantrell::client

@@ -1,11 +1,12 @@
 #pragma once
 
-// A statement and its orders as a CSV file for spreadsheets: UTF-8 with a byte-order
-// mark (so that Excel reads the Chinese texts), CRLF line ends. Amounts are integer fen
-// from the server's texts to the file; totals are summed in fen.
+// A statement and its orders for spreadsheets, as CSV or as an Excel workbook (see
+// client/ui/common/spreadsheet.h for both formats). Amounts are integer fen from the
+// server's texts to the file; totals are summed in fen.
+
+#include "client/ui/common/spreadsheet.h"
 
 #include <QString>
-#include <QStringList>
 #include <optional>
 #include <vector>
 
@@ -26,11 +27,18 @@ struct StatementOrder
     QString number, state, merchant, pieces, goods, freight, total;
 };
 
-// The file's lines without line ends: the statement header and row, an empty line, the
-// order header, one line per order and the "合计" line.
-QStringList statementCsvLines(const StatementSummary &statement, const std::vector<StatementOrder> &orders);
-// False when the file cannot be written.
+// Two sheets: "对账单" with the statement header and row, and "订单明细" with the order
+// header, one row per order and the "合计" row. Amounts and pieces that the server sent in
+// another form stay texts as they came, and an amount that is not one counts as 0 fen.
+std::vector<Sheet> statementSheets(const StatementSummary &statement,
+                                   const std::vector<StatementOrder> &orders);
+// False when the file cannot be written; an existing file is then as it was.
 bool writeStatementCsv(const QString &path, const StatementSummary &statement,
                        const std::vector<StatementOrder> &orders);
+bool writeStatementXlsx(const QString &path, const StatementSummary &statement,
+                        const std::vector<StatementOrder> &orders);
+// A workbook for a path ending in .xlsx, CSV for any other.
+bool writeStatementFile(const QString &path, const StatementSummary &statement,
+                        const std::vector<StatementOrder> &orders);
 
 } // namespace vantrell::client
