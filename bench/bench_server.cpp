@@ -165,6 +165,8 @@ int main(int argc, char **argv)
     config.port = 0;
     config.database = "sqlite:" + path;
     config.heartbeatPeriod = std::chrono::minutes(10);
+    config.loginTimeout = std::chrono::minutes(10);
+    config.maxConnectionsPerAddress = 1000; // every client comes from the loopback address
     config.minimumVersion = "9.0"; // every check is answered, so each one is a round trip
     config.downloadAddress = "http://example.test/download";
 

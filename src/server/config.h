@@ -20,6 +20,20 @@ struct Config
     std::string keyAlphabet; // empty: the built-in one
     int threads = 0;         // 0: as many as cores
     bool demo = false;
+
+    // TLS: both set, the port speaks only TLS 1.2 or later.
+    std::string tlsCertFile; // PEM chain, the server's certificate first
+    std::string tlsKeyFile;  // PEM private key
+    bool tls() const { return !tlsCertFile.empty(); }
+
+    // What one host, or all of them together, may hold of the server.
+    std::size_t maxConnections = 10000;
+    std::size_t maxConnectionsPerAddress = 200;
+    std::chrono::milliseconds loginTimeout{60000};     // from connecting to a successful login
+    std::size_t maxBufferedTotal = 256u * 1024 * 1024; // partial frames of every connection together
+    // Failed logins from one address (any user names) within ten minutes before that
+    // address is refused logins for ten minutes.
+    int loginFailuresPerAddress = 30;
 };
 
 } // namespace vantrell::server

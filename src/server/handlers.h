@@ -45,6 +45,10 @@ struct SessionState
     // The stock this session was last shown per goods item: a goods save applies the
     // change against it, so that orders placed meanwhile are not undone.
     std::unordered_map<std::int64_t, long long> shownStock;
+    std::string peerAddress; // the client's IP address; never logged
+    // Set by a handler: once the replies are out, every other session of this account
+    // ends (a password change).
+    bool endOtherSessions = false;
     bool loggedIn() const { return accountId != 0; }
     bool supplier() const { return role == Role::Supplier; }
 };

@@ -127,6 +127,62 @@ const std::map<std::string, Setter, std::less<>> &valueFlags()
              c.threads = static_cast<int>(*n);
              return {};
          }},
+        {"--tls-cert",
+         [](Config &c, const std::string &v) -> std::string {
+             if (v.empty())
+                 return "--tls-cert wants the path of a PEM certificate file";
+             c.tlsCertFile = v;
+             return {};
+         }},
+        {"--tls-key",
+         [](Config &c, const std::string &v) -> std::string {
+             if (v.empty())
+                 return "--tls-key wants the path of a PEM private key file";
+             c.tlsKeyFile = v;
+             return {};
+         }},
+        {"--max-connections",
+         [](Config &c, const std::string &v) -> std::string {
+             const auto n = parseInteger(v, 1, 1'000'000);
+             if (!n)
+                 return "--max-connections wants a number from 1 to 1000000";
+             c.maxConnections = static_cast<std::size_t>(*n);
+             return {};
+         }},
+        {"--max-per-address",
+         [](Config &c, const std::string &v) -> std::string {
+             const auto n = parseInteger(v, 1, 1'000'000);
+             if (!n)
+                 return "--max-per-address wants a number from 1 to 1000000";
+             c.maxConnectionsPerAddress = static_cast<std::size_t>(*n);
+             return {};
+         }},
+        {"--login-timeout",
+         [](Config &c, const std::string &v) -> std::string {
+             double seconds = 0;
+             const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), seconds);
+             if (ec != std::errc{} || end != v.data() + v.size() || !std::isfinite(seconds) ||
+                 seconds < 0.01 || seconds > 86400)
+                 return "--login-timeout wants seconds between 0.01 and 86400";
+             c.loginTimeout = std::chrono::milliseconds(std::llround(seconds * 1000));
+             return {};
+         }},
+        {"--max-buffered",
+         [](Config &c, const std::string &v) -> std::string {
+             const auto n = parseInteger(v, 1024, 1LL << 40);
+             if (!n)
+                 return "--max-buffered wants a byte count from 1024 to 1099511627776";
+             c.maxBufferedTotal = static_cast<std::size_t>(*n);
+             return {};
+         }},
+        {"--address-login-failures",
+         [](Config &c, const std::string &v) -> std::string {
+             const auto n = parseInteger(v, 1, 1'000'000);
+             if (!n)
+                 return "--address-login-failures wants a number from 1 to 1000000";
+             c.loginFailuresPerAddress = static_cast<int>(*n);
+             return {};
+         }},
         {"--min-version",
          [](Config &c, const std::string &v) -> std::string {
              if (!compareVersions(v, v))
@@ -190,6 +246,10 @@ CommandLine parseCommandLine(const std::vector<std::string> &args)
             return result;
         }
     }
+    if (result.config.tlsCertFile.empty() != result.config.tlsKeyFile.empty()) {
+        result.error = "--tls-cert and --tls-key go together";
+        return result;
+    }
     if (!result.config.minimumVersion.empty() && result.config.downloadAddress.empty()) {
         result.error = "--min-version needs --download, the address outdated clients are sent to";
         return result;
@@ -218,6 +278,19 @@ std::string usageText()
   --key-alphabet TEXT  the 62 distinct characters of the free-text scrambling; must
                        equal the client's built-in alphabet (built-in)
   --threads N          worker threads, 1-256 (as many as cores)
+  --tls-cert FILE      PEM certificate chain; with --tls-key the port speaks only
+                       TLS 1.2 or later (plain TCP)
+  --tls-key FILE       PEM private key of the certificate
+  --max-connections N  connections held at once; further ones are closed at once (10000)
+  --max-per-address N  connections held at once from one address (200)
+  --login-timeout SECONDS
+                       a connection that has not logged in this long after connecting
+                       is closed (60)
+  --max-buffered BYTES partial frames held for all connections together; the connection
+                       that would pass it is closed (268435456)
+  --address-login-failures N
+                       failed logins from one address within ten minutes, whatever
+                       the user names, before it is refused logins for ten minutes (30)
   --demo               seed demo merchants and their data at start
   --help               show this text
 

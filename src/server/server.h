@@ -9,6 +9,7 @@
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
 #include <asio/signal_set.hpp>
+#include <asio/ssl/context.hpp>
 #include <asio/steady_timer.hpp>
 #include <asio/strand.hpp>
 #include <asio/thread_pool.hpp>
@@ -18,6 +19,9 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
 
 namespace vantrell::server {
 
@@ -27,6 +31,7 @@ public:
     // A stop gives the sessions this long to finish before they are cut off.
     static constexpr std::chrono::seconds kStopTimeout{5};
 
+    // Throws std::runtime_error when the TLS certificate or key cannot be used.
     Server(Config config, db::Database &database, HandlerTable handlers);
     ~Server();
     Server(const Server &) = delete;
@@ -52,13 +57,29 @@ private:
     void startAccepting();
     void onSessionClosed(std::uint64_t id);
     void stopOnStrand();
+    // Whether a connection from `address` may be held; logs refusals once per address
+    // and minute. Counts it when it may.
+    bool admit(const std::string &address);
+    void onLoggedIn(std::uint64_t session, std::int64_t account);
+    void endOtherSessions(std::int64_t account, std::uint64_t keep);
 
     Config m_config;
     HandlerTable m_handlers;
     SessionServices m_services;
     // Declared before the io_context: sessions it still holds report to them as it goes.
     mutable std::mutex m_mutex;
-    std::map<std::uint64_t, std::weak_ptr<Session>> m_sessions;
+    struct Held
+    {
+        std::weak_ptr<Session> session;
+        std::string address;
+        std::int64_t account = 0;
+    };
+    std::map<std::uint64_t, Held> m_sessions;
+    std::unordered_map<std::string, std::size_t> m_perAddress;
+    // When refusals of an address were last logged.
+    std::unordered_map<std::string, std::chrono::steady_clock::time_point> m_refusalLogged;
+    std::atomic<std::size_t> m_bufferedTotal{0};
+    std::optional<asio::ssl::context> m_tls;
     std::atomic<bool> m_stopping{false};
     std::atomic<std::uint64_t> m_nextId{0};
     asio::io_context m_io;

@@ -33,35 +33,60 @@ std::uint32_t readLe32(const unsigned char *p)
 } // namespace
 
 Session::Session(asio::ip::tcp::socket socket, std::uint64_t id, const SessionServices &services,
-                 ClosedCallback onClosed)
-    : m_socket(std::move(socket)), m_wake(m_socket.get_executor()), m_watch(m_socket.get_executor()),
+                 ClosedCallback onClosed, std::string peerAddress)
+    : m_socket(socket.get_executor()), m_wake(socket.get_executor()), m_watch(socket.get_executor()),
       m_id(id), m_services(services), m_onClosed(std::move(onClosed)), m_decoder(services.config.maxFrameSize)
-{}
+{
+    m_state.peerAddress = std::move(peerAddress);
+    if (services.tls)
+        m_tls = std::make_unique<asio::ssl::stream<asio::ip::tcp::socket>>(std::move(socket), *services.tls);
+    else
+        m_socket = std::move(socket);
+}
 
 Session::~Session()
 {
+    releaseBuffered();
     if (m_onClosed)
         m_onClosed(m_id);
 }
 
 void Session::start()
 {
-    logEvent(LogLevel::Info, "connected", m_id);
-    m_lastActivity = Clock::now();
+    logEvent(LogLevel::Info, "connected", m_id, {}, m_tls ? "tls" : "");
+    m_connectedAt = m_lastActivity = Clock::now();
     m_nextProbe = m_lastActivity + m_services.config.heartbeatPeriod;
     auto self = shared_from_this();
-    const auto executor = m_socket.get_executor();
-    asio::co_spawn(
-        executor, [self] { return self->readLoop(); }, asio::detached);
-    asio::co_spawn(
-        executor, [self] { return self->writeLoop(); }, asio::detached);
+    const auto executor = m_wake.get_executor();
     asio::co_spawn(
         executor, [self] { return self->watchdog(); }, asio::detached);
+    asio::co_spawn(
+        executor, [self] { return self->handshake(); }, asio::detached);
+}
+
+asio::awaitable<void> Session::handshake()
+{
+    if (m_tls) {
+        // A peer that never completes it is closed by the login timeout.
+        const auto [ec] = co_await m_tls->async_handshake(asio::ssl::stream_base::server, kUseTuple);
+        if (ec) {
+            abort(ec == asio::error::eof ? "peer closed during tls handshake" : "tls handshake failed");
+            co_return;
+        }
+        if (m_closed)
+            co_return;
+    }
+    m_ready = true;
+    auto self = shared_from_this();
+    const auto executor = m_wake.get_executor();
+    asio::co_spawn(
+        executor, [self] { return self->writeLoop(); }, asio::detached);
+    co_await readLoop();
 }
 
 void Session::stop()
 {
-    asio::post(m_socket.get_executor(), [self = shared_from_this()] {
+    asio::post(m_wake.get_executor(), [self = shared_from_this()] {
         if (self->m_busy)
             self->m_stopRequested = true;
         else
@@ -71,7 +96,17 @@ void Session::stop()
 
 void Session::kill()
 {
-    asio::post(m_socket.get_executor(), [self = shared_from_this()] { self->abort("stop took too long"); });
+    asio::post(m_wake.get_executor(), [self = shared_from_this()] { self->abort("stop took too long"); });
+}
+
+void Session::end(std::string_view reason)
+{
+    asio::post(m_wake.get_executor(), [self = shared_from_this(), reason = std::string(reason)] {
+        if (self->m_busy)
+            self->m_stopRequested = true;
+        else
+            self->beginClose(reason);
+    });
 }
 
 asio::awaitable<void> Session::readLoop()
@@ -79,7 +114,8 @@ asio::awaitable<void> Session::readLoop()
     std::array<char, 16384> buffer;
     std::vector<protocol::DecodedEvent> events;
     while (!m_closed) {
-        const auto [ec, n] = co_await m_socket.async_read_some(asio::buffer(buffer), kUseTuple);
+        const auto [ec, n] = m_tls ? co_await m_tls->async_read_some(asio::buffer(buffer), kUseTuple)
+                                   : co_await m_socket.async_read_some(asio::buffer(buffer), kUseTuple);
         if (ec) {
             abort(ec == asio::error::eof ? "peer closed" : "read failed");
             co_return;
@@ -94,6 +130,10 @@ asio::awaitable<void> Session::readLoop()
         }
         events.clear();
         const auto status = m_decoder.feed(bytes, events);
+        if (!trackBuffered()) {
+            abort("server buffer limit");
+            co_return;
+        }
         for (auto &event : events) {
             if (event.kind == protocol::DecodedEvent::Kind::ConnectionLost) {
                 abort("client closed");
@@ -101,7 +141,7 @@ asio::awaitable<void> Session::readLoop()
             }
             co_await handlePayload(std::move(event.payload));
             if (m_stopRequested)
-                beginClose("server stopping");
+                beginClose(m_state.loggedIn() ? "server stopping or session ended" : "server stopping");
             if (m_closed || m_closing)
                 break;
         }
@@ -144,8 +184,10 @@ bool Session::checkChunkHeaders(std::string_view bytes)
 
 asio::awaitable<void> Session::handlePayload(std::string payload)
 {
+    const std::int64_t before = m_state.accountId;
     if (!m_services.slowLane || laneOf(payload, m_services.handlers) != Lane::Slow) {
         deliver(routeRequest(payload, m_state, m_services.database, m_services.config, m_services.handlers));
+        afterRequest(before);
         co_return;
     }
     // The reader waits for the answer, so the session's state is never shared, and
@@ -160,6 +202,40 @@ asio::awaitable<void> Session::handlePayload(std::string payload)
         asio::use_awaitable);
     m_busy = false;
     deliver(routed);
+    afterRequest(before);
+}
+
+void Session::afterRequest(std::int64_t accountBefore)
+{
+    if (m_state.accountId != 0 && m_state.accountId != accountBefore && m_services.loggedIn)
+        m_services.loggedIn(m_id, m_state.accountId);
+    if (m_state.endOtherSessions) {
+        m_state.endOtherSessions = false;
+        if (m_services.endOtherSessions)
+            m_services.endOtherSessions(m_state.accountId, m_id);
+    }
+}
+
+bool Session::trackBuffered()
+{
+    if (!m_services.bufferedTotal)
+        return true;
+    const std::size_t now = m_decoder.bufferedBytes();
+    if (now >= m_buffered) {
+        const std::size_t grown = now - m_buffered;
+        m_buffered = now;
+        return m_services.bufferedTotal->fetch_add(grown) + grown <= m_services.config.maxBufferedTotal;
+    }
+    m_services.bufferedTotal->fetch_sub(m_buffered - now);
+    m_buffered = now;
+    return true;
+}
+
+void Session::releaseBuffered()
+{
+    if (m_services.bufferedTotal && m_buffered > 0)
+        m_services.bufferedTotal->fetch_sub(m_buffered);
+    m_buffered = 0;
 }
 
 void Session::deliver(const Routed &routed)
@@ -203,7 +279,7 @@ asio::awaitable<void> Session::writeLoop()
             if (m_closing) {
                 // Everything, the LEN 0 frame last, is out: half-close and let the peer finish.
                 asio::error_code ignored;
-                m_socket.shutdown(asio::ip::tcp::socket::shutdown_send, ignored);
+                socket().shutdown(asio::ip::tcp::socket::shutdown_send, ignored);
                 co_return;
             }
             m_wake.expires_at(Clock::time_point::max());
@@ -222,7 +298,8 @@ asio::awaitable<void> Session::writeLoop()
             buffers.emplace_back(asio::buffer(wire));
             bytes += wire.size();
         }
-        const auto [ec, n] = co_await asio::async_write(m_socket, buffers, kUseTuple);
+        const auto [ec, n] = m_tls ? co_await asio::async_write(*m_tls, buffers, kUseTuple)
+                                   : co_await asio::async_write(m_socket, buffers, kUseTuple);
         m_queuedBytes -= bytes;
         if (ec) {
             abort("write failed");
@@ -235,9 +312,16 @@ asio::awaitable<void> Session::watchdog()
 {
     const auto period = m_services.config.heartbeatPeriod;
     static const std::string probe = protocol::gbk("心跳包|");
+    const auto loginDeadline = m_connectedAt + m_services.config.loginTimeout;
     while (!m_closed) {
         const auto idleDeadline = m_lastActivity + kIdlePeriods * period;
-        m_watch.expires_at(m_closing ? m_closeDeadline : std::min(idleDeadline, m_nextProbe));
+        // The login deadline matters only until the login; m_state is the reader's while
+        // a request runs in the slow lane.
+        const bool awaitingLogin = !m_busy && !m_state.loggedIn();
+        auto wake = std::min(idleDeadline, m_nextProbe);
+        if (awaitingLogin)
+            wake = std::min(wake, loginDeadline);
+        m_watch.expires_at(m_closing ? m_closeDeadline : wake);
         co_await m_watch.async_wait(kUseTuple);
         if (m_closed)
             co_return;
@@ -249,16 +333,19 @@ asio::awaitable<void> Session::watchdog()
         }
         if (m_busy) {
             m_lastActivity = now; // waiting for our answer is not silence
+        } else if (!m_state.loggedIn() && now >= loginDeadline) {
+            beginClose("no login in time");
+            continue;
         }
         if (now >= m_lastActivity + kIdlePeriods * period) {
             // Under load the reader may not have run yet although the peer did send.
             asio::error_code ec;
-            if (m_socket.available(ec) > 0 && !ec) {
+            if (socket().available(ec) > 0 && !ec) {
                 m_lastActivity = now;
                 continue;
             }
             beginClose("idle");
-        } else if (now >= m_nextProbe) {
+        } else if (now >= m_nextProbe && m_ready) {
             send(probe);
             m_nextProbe = now + period;
         }
@@ -286,10 +373,11 @@ void Session::abort(std::string_view reason)
     m_closed = true;
     logEvent(LogLevel::Info, "disconnected", m_id, {}, reason);
     asio::error_code ignored;
-    m_socket.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
-    m_socket.close(ignored);
+    socket().shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+    socket().close(ignored);
     m_wake.cancel();
     m_watch.cancel();
+    releaseBuffered();
 }
 
 } // namespace vantrell::server

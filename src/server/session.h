@@ -11,7 +11,11 @@
 #include <asio/any_io_executor.hpp>
 #include <asio/awaitable.hpp>
 #include <asio/ip/tcp.hpp>
+#include <asio/ssl/context.hpp>
+#include <asio/ssl/stream.hpp>
 #include <asio/steady_timer.hpp>
+
+#include <atomic>
 
 #include <chrono>
 #include <cstdint>
@@ -35,6 +39,14 @@ struct SessionServices
     // of CPU each, and a burst of logins must not hold up every other connection's
     // heartbeat and requests. Without one they run on the io threads like the rest.
     std::optional<asio::any_io_executor> slowLane = std::nullopt;
+    // With a context every connection speaks TLS.
+    asio::ssl::context *tls = nullptr;
+    // Partial frames held by every session together, against config.maxBufferedTotal.
+    std::atomic<std::size_t> *bufferedTotal = nullptr;
+    // A session logged in to an account (sessionId, accountId).
+    std::function<void(std::uint64_t, std::int64_t)> loggedIn = nullptr;
+    // The account's password changed in session `keep`: every other session of it ends.
+    std::function<void(std::int64_t account, std::uint64_t keep)> endOtherSessions = nullptr;
 };
 
 class Session final : public std::enable_shared_from_this<Session>
@@ -47,7 +59,7 @@ public:
 
     // `socket` must run on a strand of its own.
     Session(asio::ip::tcp::socket socket, std::uint64_t id, const SessionServices &services,
-            ClosedCallback onClosed);
+            ClosedCallback onClosed, std::string peerAddress = {});
     ~Session();
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;
@@ -58,12 +70,15 @@ public:
     void stop();
     // Immediate close, for a stop that takes too long. Safe from any thread.
     void kill();
+    // Graceful as stop(), for a session whose account changed its password elsewhere.
+    void end(std::string_view reason);
 
     std::uint64_t id() const { return m_id; }
 
 private:
     using Clock = std::chrono::steady_clock;
 
+    asio::awaitable<void> handshake();
     asio::awaitable<void> readLoop();
     asio::awaitable<void> writeLoop();
     asio::awaitable<void> watchdog();
@@ -75,8 +90,16 @@ private:
     void enqueue(std::string wire);
     void beginClose(std::string_view reason);
     void abort(std::string_view reason);
+    // Accounts the decoder's partial frame against the servers' total; false when the
+    // total would pass its bound.
+    bool trackBuffered();
+    void releaseBuffered();
+    // Tells the server of a login and of a password change the request just made.
+    void afterRequest(std::int64_t accountBefore);
+    asio::ip::tcp::socket &socket() { return m_tls ? m_tls->next_layer() : m_socket; }
 
-    asio::ip::tcp::socket m_socket;
+    asio::ip::tcp::socket m_socket; // unused (closed) when m_tls holds the connection
+    std::unique_ptr<asio::ssl::stream<asio::ip::tcp::socket>> m_tls;
     asio::steady_timer m_wake;  // wakes the writer
     asio::steady_timer m_watch; // heartbeat, idle and closing deadlines
     std::uint64_t m_id;
@@ -94,6 +117,8 @@ private:
 
     std::deque<std::string> m_queue;
     std::size_t m_queuedBytes = 0; // queued plus being written
+    std::size_t m_buffered = 0;    // this session's share of *bufferedTotal
+    Clock::time_point m_connectedAt;
     Clock::time_point m_lastActivity;
     Clock::time_point m_nextProbe;
     Clock::time_point m_closeDeadline;
@@ -101,6 +126,7 @@ private:
     bool m_stopRequested = false; // close once the request being handled is answered
     bool m_closing = false;       // LEN 0 queued: nothing more is sent or handled
     bool m_closed = false;        // socket closed
+    bool m_ready = false;         // TLS handshake done (at once without TLS)
 };
 
 } // namespace vantrell::server

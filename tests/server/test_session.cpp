@@ -231,6 +231,8 @@ TEST(ManyClients, FiveHundredLogInAtOnce)
     server::Config config = testConfig();
     // Waiting in line behind 499 password checks is not idleness.
     config.heartbeatPeriod = std::chrono::minutes(10);
+    config.loginTimeout = std::chrono::minutes(10);
+    config.maxConnectionsPerAddress = kClients + 1;
     InProcessServer server(config);
 
     // One account over the wire; the rest share its password hash, stored directly,

@@ -30,22 +30,35 @@ Replies refuse(std::string_view text)
     return {notice(text)};
 }
 
-// Locked while some run of five failures, all within ten minutes, ended less than ten
-// minutes ago.
-bool lockedOut(db::Tx &tx, const std::string &userName, TimePoint at)
+// Locked while some run of `failures` failures, all within ten minutes, ended less than
+// ten minutes ago.
+bool lockedOut(const std::vector<std::string> &failureTimes, TimePoint at, std::size_t failures)
 {
     const auto window = std::chrono::minutes(kLockWindowMinutes);
     std::vector<TimePoint> times;
-    for (const std::string &text : loginFailuresSince(tx, userName, isoTime(at - 2 * window))) {
+    for (const std::string &text : failureTimes) {
         if (const auto time = parseIsoTime(text))
             times.push_back(*time);
     }
     std::sort(times.begin(), times.end());
-    for (std::size_t i = kLockFailures - 1; i < times.size(); ++i) {
-        if (times[i] - times[i - (kLockFailures - 1)] <= window && at < times[i] + window)
+    for (std::size_t i = failures - 1; i < times.size(); ++i) {
+        if (times[i] - times[i - (failures - 1)] <= window && at < times[i] + window)
             return true;
     }
     return false;
+}
+
+// Five failures for one user name, or the configured number from one address whatever
+// the user names (someone trying many names).
+bool lockedOut(db::Tx &tx, const std::string &userName, const SessionState &session, const Config &config,
+               TimePoint at)
+{
+    const std::string since = isoTime(at - 2 * std::chrono::minutes(kLockWindowMinutes));
+    if (lockedOut(loginFailuresSince(tx, userName, since), at, kLockFailures))
+        return true;
+    return !session.peerAddress.empty() &&
+           lockedOut(addressFailuresSince(tx, session.peerAddress, since), at,
+                     static_cast<std::size_t>(std::max(1, config.loginFailuresPerAddress)));
 }
 
 // The refusal for a value outside its byte limits, or nothing when it fits.
@@ -129,11 +142,11 @@ Replies login(Context &context, const Fields &fields)
     };
     const Attempt attempt = context.db.write([&](db::Tx &tx) {
         Attempt result;
-        if (lockedOut(tx, userName, at)) {
+        if (lockedOut(tx, userName, context.session, context.config, at)) {
             result.locked = true;
             return result;
         }
-        recordLoginFailure(tx, userName, isoTime(at),
+        recordLoginFailure(tx, userName, context.session.peerAddress, isoTime(at),
                            isoTime(at - 2 * std::chrono::minutes(kLockWindowMinutes)));
         if (screened(userName) && !userName.empty())
             result.account = byName(tx, userName);
@@ -182,6 +195,8 @@ Replies changePassword(Context &context, const Fields &fields)
         return refuse("原密码错误!");
     const std::string hash = hashPasswordDigest(newDigest);
     context.db.write([&](db::Tx &tx) { setPasswordHash(tx, id, hash); });
+    // Whoever holds another session of the account, perhaps with the old password, is out.
+    context.session.endOtherSessions = true;
     return {reply(protocol::Reply::PasswordChanged)};
 }
 

@@ -106,25 +106,42 @@ void setContactData(db::Tx &tx, std::int64_t id, const ContactData &data)
         soci::use(key);
 }
 
-void recordLoginFailure(db::Tx &tx, const std::string &userName, const std::string &at,
-                        const std::string &pruneBefore)
+void recordLoginFailure(db::Tx &tx, const std::string &userName, const std::string &address,
+                        const std::string &at, const std::string &pruneBefore)
 {
     soci::session &sql = tx.sql();
     sql << "DELETE FROM login_failures WHERE at < :p", soci::use(pruneBefore);
-    sql << "INSERT INTO login_failures (user_name, at) VALUES (:n, :at)", soci::use(userName), soci::use(at);
+    sql << "INSERT INTO login_failures (user_name, address, at) VALUES (:n, :a, :at)", soci::use(userName),
+        soci::use(address), soci::use(at);
 }
 
-std::vector<std::string> loginFailuresSince(db::Tx &tx, const std::string &userName, const std::string &since)
+namespace {
+
+std::vector<std::string> failureTimes(db::Tx &tx, const char *sql, const std::string &value,
+                                      const std::string &since)
 {
     std::vector<std::string> times;
     std::string at;
-    soci::statement statement =
-        (tx.sql().prepare << "SELECT at FROM login_failures WHERE user_name = :n AND at >= :s ORDER BY at",
-         soci::use(userName), soci::use(since), soci::into(at));
+    soci::statement statement = (tx.sql().prepare << sql, soci::use(value), soci::use(since), soci::into(at));
     statement.execute();
     while (statement.fetch())
         times.push_back(at);
     return times;
+}
+
+} // namespace
+
+std::vector<std::string> loginFailuresSince(db::Tx &tx, const std::string &userName, const std::string &since)
+{
+    return failureTimes(tx, "SELECT at FROM login_failures WHERE user_name = :n AND at >= :s ORDER BY at",
+                        userName, since);
+}
+
+std::vector<std::string> addressFailuresSince(db::Tx &tx, const std::string &address,
+                                              const std::string &since)
+{
+    return failureTimes(tx, "SELECT at FROM login_failures WHERE address = :a AND at >= :s ORDER BY at",
+                        address, since);
 }
 
 void clearLoginFailures(db::Tx &tx, const std::string &userName)

@@ -49,12 +49,14 @@ std::string recordLogin(db::Tx &tx, std::int64_t id, const std::string &at);
 void setPasswordHash(db::Tx &tx, std::int64_t id, const std::string &hash);
 void setContactData(db::Tx &tx, std::int64_t id, const ContactData &data);
 
-// Failed logins by user name; `since` bounds what is read. Failures older than
-// `pruneBefore` (of any user name) are dropped on the way.
-void recordLoginFailure(db::Tx &tx, const std::string &userName, const std::string &at,
-                        const std::string &pruneBefore);
+// Failed logins by user name and source address; `since` bounds what is read.
+// Failures older than `pruneBefore` (of any user name) are dropped on the way.
+void recordLoginFailure(db::Tx &tx, const std::string &userName, const std::string &address,
+                        const std::string &at, const std::string &pruneBefore);
 std::vector<std::string> loginFailuresSince(db::Tx &tx, const std::string &userName,
                                             const std::string &since);
+std::vector<std::string> addressFailuresSince(db::Tx &tx, const std::string &address,
+                                              const std::string &since);
 void clearLoginFailures(db::Tx &tx, const std::string &userName);
 
 } // namespace vantrell::server::accounts

@@ -151,6 +151,12 @@ const std::vector<Migration> &schemaMigrations()
              "ALTER TABLE orders ADD COLUMN updated_at VARCHAR(19) NOT NULL DEFAULT ''",
              "CREATE INDEX orders_statement ON orders (statement_id)",
          }},
+        {7,
+         "failed logins by source address",
+         {
+             "ALTER TABLE login_failures ADD COLUMN address VARCHAR(64) NOT NULL DEFAULT ''",
+             "CREATE INDEX login_failures_address ON login_failures (address, at)",
+         }},
     };
     return migrations;
 }

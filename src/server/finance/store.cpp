@@ -109,6 +109,9 @@ void recompute(db::Tx &tx, std::int64_t statementId)
 {
     const long long id = statementId;
     soci::session &sql = tx.sql();
+    // Two orders leaving one statement at once each count what the other left.
+    if (tx.dialect().concurrentWriters())
+        sql << "SELECT id FROM statements WHERE id = :id FOR UPDATE", soci::use(id);
     long long orders = 0;
     sql << "SELECT COUNT(*) FROM orders WHERE statement_id = :id", soci::use(id), soci::into(orders);
     if (orders == 0) {
@@ -270,6 +273,9 @@ std::string lastEnd(db::Tx &tx, std::int64_t supplierId, std::int64_t purchaserI
     const long long purchaser = purchaserId;
     std::string end;
     soci::indicator found = soci::i_null;
+    // A statement is created from the range read here: creations for one pair take turns.
+    if (tx.mode() == db::Tx::Mode::Write)
+        db::serialize(tx, "statements:" + std::to_string(supplier) + ":" + std::to_string(purchaser));
     tx.sql() << "SELECT MAX(date_to) FROM statements WHERE supplier_id = :s AND purchaser_id = :p",
         soci::use(supplier), soci::use(purchaser), soci::into(end, found);
     return found == soci::i_ok ? end : std::string();
@@ -301,7 +307,7 @@ std::vector<std::int64_t> unbilledOrders(db::Tx &tx, std::int64_t supplierId, st
         (tx.sql().prepare
              << std::string("SELECT o.id FROM orders o WHERE o.supplier_id = :s AND o.purchaser_id = :p"
                             " AND o.statement_id = 0 AND o.shipped_at <> '' AND o.shipped_at <= :last AND") +
-                    kShipped,
+                    kShipped + std::string(tx.dialect().forUpdate()),
          soci::use(supplier, "s"), soci::use(purchaser, "p"), soci::use(last, "last"), soci::into(id));
     statement.execute();
     while (statement.fetch())

@@ -232,6 +232,9 @@ bool codeTaken(db::Tx &tx, std::int64_t supplierId, const std::string &code, std
         return false;
     const long long supplier = supplierId;
     const long long except = exceptGoodsId;
+    // The check and the save that follows it are one step per supplier.
+    if (tx.mode() == db::Tx::Mode::Write)
+        db::serialize(tx, "goods-codes:" + std::to_string(supplier));
     int taken = 0;
     tx.sql() << "SELECT COUNT(*) FROM goods WHERE supplier_id = :s AND code = :c AND id <> :id",
         soci::use(supplier), soci::use(code), soci::use(except), soci::into(taken);

@@ -24,6 +24,7 @@ void setCooperationState(db::Tx &tx, std::int64_t supplierId, std::int64_t purch
     soci::session &sql = tx.sql();
     const long long supplier = supplierId;
     const long long purchaser = purchaserId;
+    db::serialize(tx, "cooperation:" + std::to_string(supplier) + ":" + std::to_string(purchaser));
     int rows = 0;
     sql << "SELECT COUNT(*) FROM cooperations WHERE supplier_id = :s AND purchaser_id = :p",
         soci::use(supplier), soci::use(purchaser), soci::into(rows);

@@ -53,10 +53,29 @@ TestClient::~TestClient()
 
 bool TestClient::connect(unsigned short port, const std::string &host)
 {
+    return connectVia(port, host, {});
+}
+
+bool TestClient::connectFrom(unsigned short port, const std::string &source)
+{
+    return connectVia(port, "127.0.0.1", source);
+}
+
+bool TestClient::connectVia(unsigned short port, const std::string &host, const std::string &source)
+{
     disconnect();
     m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (m_fd < 0)
         return false;
+    if (!source.empty()) {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        if (::inet_pton(AF_INET, source.c_str(), &local.sin_addr) != 1 ||
+            ::bind(m_fd, reinterpret_cast<sockaddr *>(&local), sizeof local) != 0) {
+            disconnect();
+            return false;
+        }
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);

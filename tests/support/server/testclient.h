@@ -31,6 +31,9 @@ public:
     TestClient &operator=(const TestClient &) = delete;
 
     bool connect(unsigned short port, const std::string &host = "127.0.0.1");
+    // Connects to 127.0.0.1 from another loopback source address (127.0.0.2, ...), as a
+    // second host would.
+    bool connectFrom(unsigned short port, const std::string &source);
     void disconnect();
 
     // Converts name and field text to GBK and sends one framed request.
@@ -70,6 +73,7 @@ public:
     bool login(std::string_view user, std::string_view password);
 
 private:
+    bool connectVia(unsigned short port, const std::string &host, const std::string &source);
     bool readSome(std::chrono::steady_clock::time_point deadline);
     std::optional<Reply> takeEvent();
 
