@@ -15,6 +15,7 @@
 #include "server/orders/store.h"
 #include "server/partners/store.h"
 #include "server/router.h"
+#include "support/server/pgcluster.h"
 
 #include <gtest/gtest.h>
 
@@ -136,7 +137,8 @@ protected:
     }
     static bool isNotice(const std::string &payload) { return payload.rfind("提示信息_错误|内容[", 0) == 0; }
 
-    std::unique_ptr<db::Database> database = db::Database::open("sqlite::memory:");
+    // In memory, or a fresh PostgreSQL database with VANTRELL_TEST_DB=postgres.
+    std::unique_ptr<db::Database> database = db::Database::open(::vantrell::testing::testDatabaseUrl());
     Stores stores{*database};
     Config config;
     HandlerTable table;

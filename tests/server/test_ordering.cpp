@@ -431,7 +431,7 @@ TEST(OrderRace, ShipAndCancelGiveOneResult)
     char pattern[] = "/tmp/vantrell-shiprace-XXXXXX";
     const std::string dir = mkdtemp(pattern);
     server::Config config = vantrell::testing::testConfig();
-    config.database = "sqlite:" + dir + "/race.db";
+    config.database = vantrell::testing::sharedDatabaseUrl(dir + "/race.db");
     {
         vantrell::testing::InProcessServer server(config);
         vantrell::testing::TestClient seller, purchaser;
@@ -482,7 +482,7 @@ TEST(OrderingRace, TwentyPurchasersForTheLastTenItems)
     char pattern[] = "/tmp/vantrell-race-XXXXXX";
     const std::string dir = mkdtemp(pattern);
     server::Config config = vantrell::testing::testConfig();
-    config.database = "sqlite:" + dir + "/race.db";
+    config.database = vantrell::testing::sharedDatabaseUrl(dir + "/race.db");
     {
         vantrell::testing::InProcessServer server(config);
         db::Database &database = server.database();

@@ -145,7 +145,7 @@ TEST(PartnersRace, TwoSidesAtOnceGiveOneOutcome)
 {
     char pattern[] = "/tmp/vantrell-partners-XXXXXX";
     const std::string dir = mkdtemp(pattern);
-    auto database = db::Database::open("sqlite:" + dir + "/race.db");
+    auto database = db::Database::open(::vantrell::testing::sharedDatabaseUrl(dir + "/race.db"));
     const auto [supplierId, buyerId] = database->write([](db::Tx &tx) {
         for (const auto &[name, company, type] : {std::tuple{"s", "Supplier Co", kAccountSupplier},
                                                   std::tuple{"b", "Buyer Co", kAccountPurchaser}}) {

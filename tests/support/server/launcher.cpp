@@ -1,5 +1,7 @@
 #include "support/server/launcher.h"
 
+#include "support/server/pgcluster.h"
+
 #include "server/db/database.h"
 #include "server/handlers.h"
 #include "server/log.h"
@@ -23,7 +25,7 @@ server::Config testConfig()
     server::Config config;
     config.listenAddress = "127.0.0.1";
     config.port = 0;
-    config.database = "sqlite::memory:";
+    config.database = testDatabaseUrl();
     config.threads = 2;
     return config;
 }

@@ -25,7 +25,8 @@ namespace vantrell::testing {
 
 using namespace std::chrono_literals;
 
-// 127.0.0.1 port 0, sqlite::memory:, two threads, the built-in heartbeat.
+// 127.0.0.1 port 0, a fresh database (sqlite::memory:, or PostgreSQL with
+// VANTRELL_TEST_DB=postgres: see pgcluster.h), two threads, the built-in heartbeat.
 server::Config testConfig();
 
 class InProcessServer
