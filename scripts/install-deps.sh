@@ -6,6 +6,7 @@ packages=(
   qt6-base-dev fonts-wqy-microhei xdg-utils
   libasio-dev libsoci-dev libboost-dev libsqlite3-dev libsimpleini-dev libsodium-dev
   libgtest-dev libbenchmark-dev libxlsxwriter-dev python3-openpyxl
+  libpq-dev postgresql postgresql-client
 )
 missing=()
 for p in "${packages[@]}"; do
