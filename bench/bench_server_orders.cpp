@@ -1,6 +1,8 @@
 // Orders placed per second through the server's request path (router, policy, one write
 // transaction with its stock, lines and number) against bare SQLite transactions doing the
-// same inserts and updates on a file of the same kind. No socket: this measures what the
+// same inserts and updates on a file of the same kind; the same on PostgreSQL against
+// libpq with statements prepared once (a throw-away cluster, see
+// tests/support/server/pgcluster.h). No socket to the server: this measures what the
 // server adds to the database's own cost.
 
 #include "protocol/gbk.h"
@@ -13,10 +15,14 @@
 #include "server/router.h"
 #include "server/states.h"
 
+#include "support/server/pgcluster.h"
+
 #include <benchmark/benchmark.h>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -40,10 +46,10 @@ struct Shop
     std::vector<std::int64_t> goods;
 };
 
-Shop openShop(const std::string &path)
+Shop openShop(const std::string &url)
 {
     Shop shop;
-    shop.database = db::Database::open("sqlite:" + path);
+    shop.database = db::Database::open(url);
     shop.database->write([&](db::Tx &tx) {
         for (const auto &[name, type] :
              {std::pair{"supplier", kAccountSupplier}, std::pair{"purchaser", kAccountPurchaser}}) {
@@ -73,10 +79,8 @@ Shop openShop(const std::string &path)
     return shop;
 }
 
-void OrdersThroughTheServer(benchmark::State &state)
+void placeOrders(benchmark::State &state, Shop &shop)
 {
-    const std::string dir = tempDir();
-    Shop shop = openShop(dir + "/orders.db");
     HandlerTable table;
     registerAllHandlers(table);
     const Config config;
@@ -95,8 +99,99 @@ void OrdersThroughTheServer(benchmark::State &state)
             throw std::runtime_error("the order was not placed");
     }
     state.SetItemsProcessed(state.iterations());
+}
+
+void OrdersThroughTheServer(benchmark::State &state)
+{
+    const std::string dir = tempDir();
+    Shop shop = openShop("sqlite:" + dir + "/orders.db");
+    placeOrders(state, shop);
     shop.database.reset();
     std::filesystem::remove_all(dir);
+}
+
+// A fresh database of the executable's throw-away cluster; nullopt (and the benchmark
+// skipped with the reason) when PostgreSQL cannot be started.
+std::optional<std::string> postgresDatabase(benchmark::State &state)
+{
+    try {
+        return vantrell::testing::PgCluster::instance().freshDatabase();
+    } catch (const std::exception &error) {
+        state.SkipWithError(error.what());
+        return std::nullopt;
+    }
+}
+
+void OrdersThroughTheServerOnPostgres(benchmark::State &state)
+{
+    const auto url = postgresDatabase(state);
+    if (!url)
+        return;
+    Shop shop = openShop(*url);
+    placeOrders(state, shop);
+}
+
+void checkPg(PGresult *result, PGconn *connection)
+{
+    const ExecStatusType status = PQresultStatus(result);
+    PQclear(result);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+        throw std::runtime_error(PQerrorMessage(connection));
+}
+
+// The same writes as an order through libpq, prepared once, on a database with the same
+// schema.
+void BarePostgresTransactions(benchmark::State &state)
+{
+    const auto url = postgresDatabase(state);
+    if (!url)
+        return;
+    Shop shop = openShop(*url);
+    shop.database.reset();
+    auto &cluster = vantrell::testing::PgCluster::instance();
+    PGconn *connection = PQconnectdb(cluster.keywords(*url).c_str());
+    if (PQstatus(connection) != CONNECTION_OK)
+        throw std::runtime_error(PQerrorMessage(connection));
+    checkPg(PQprepare(connection, "order",
+                      "INSERT INTO orders (order_no, supplier_id, purchaser_id, goods_amount_fen, total_fen,"
+                      " pieces, weight_g, created_at) VALUES ($1, $2, $3, 5010, 5010, 5, 2500,"
+                      " '2026-03-10 10:00:00') RETURNING id",
+                      3, nullptr),
+            connection);
+    checkPg(PQprepare(connection, "line",
+                      "INSERT INTO order_lines (order_id, line_no, goods_id, name, price_fen, quantity,"
+                      " amount_fen) VALUES ($1, $2, $3, 'x', 1000, 1, 1000)",
+                      3, nullptr),
+            connection);
+    checkPg(PQprepare(connection, "stock", "UPDATE goods SET stock = stock - 1 WHERE id = $1 AND stock >= 1",
+                      1, nullptr),
+            connection);
+    const std::string supplier = std::to_string(shop.supplier);
+    const std::string purchaser = std::to_string(shop.purchaser);
+    long long number = 0;
+    for (auto _ : state) {
+        checkPg(PQexec(connection, "BEGIN"), connection);
+        const std::string no = "B" + std::to_string(++number);
+        const char *orderValues[] = {no.c_str(), supplier.c_str(), purchaser.c_str()};
+        PGresult *inserted = PQexecPrepared(connection, "order", 3, orderValues, nullptr, nullptr, 0);
+        if (PQresultStatus(inserted) != PGRES_TUPLES_OK) {
+            PQclear(inserted);
+            throw std::runtime_error(PQerrorMessage(connection));
+        }
+        const std::string orderId = PQgetvalue(inserted, 0, 0);
+        PQclear(inserted);
+        for (std::size_t i = 0; i < shop.goods.size(); ++i) {
+            const std::string goodsId = std::to_string(shop.goods[i]);
+            const std::string lineNo = std::to_string(i + 1);
+            const char *stockValues[] = {goodsId.c_str()};
+            checkPg(PQexecPrepared(connection, "stock", 1, stockValues, nullptr, nullptr, 0), connection);
+            const char *lineValues[] = {orderId.c_str(), lineNo.c_str(), goodsId.c_str()};
+            checkPg(PQexecPrepared(connection, "line", 3, lineValues, nullptr, nullptr, 0), connection);
+        }
+        checkPg(PQexec(connection, "COMMIT"), connection);
+    }
+    state.SetItemsProcessed(state.iterations());
+    PQfinish(connection);
 }
 
 void check(int rc, sqlite3 *db)
@@ -109,7 +204,7 @@ void check(int rc, sqlite3 *db)
 void BareSqliteTransactions(benchmark::State &state)
 {
     const std::string dir = tempDir();
-    Shop shop = openShop(dir + "/orders.db");
+    Shop shop = openShop("sqlite:" + dir + "/orders.db");
     shop.database.reset();
     sqlite3 *db = nullptr;
     check(sqlite3_open((dir + "/orders.db").c_str(), &db), db);
@@ -166,4 +261,7 @@ void BareSqliteTransactions(benchmark::State &state)
 
 BENCHMARK(OrdersThroughTheServer)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 BENCHMARK(BareSqliteTransactions)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
+// The database works in its own processes: real time, not this process's CPU time.
+BENCHMARK(OrdersThroughTheServerOnPostgres)->Unit(benchmark::kMicrosecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BarePostgresTransactions)->Unit(benchmark::kMicrosecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK_MAIN();
