@@ -25,10 +25,10 @@ namespace {
 
 // Runs in the keeper: sets the cluster up, reports "OK <port>" or "ERR <why>" on its
 // standard output, waits for its standard input (a pipe from the test) to close, then
-// stops the cluster and removes its folder. $1 is the bin folder, the rest are ports to
-// try in turn.
+// stops the cluster and removes its folder. $1 is the bin folder, $2 more server
+// options, the rest are ports to try in turn.
 constexpr const char *kKeeperScript = R"sh(
-bin="$1"; shift
+bin="$1"; more="$2"; shift 2
 dir=$(mktemp -d /tmp/vantrell-pg-XXXXXX) || { echo "ERR cannot make a temporary folder"; exit 1; }
 cd "$dir" || exit 1
 as=""
@@ -44,7 +44,7 @@ fi
 for port in "$@"; do
   if $as "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 -o "-p $port \
       -c listen_addresses=127.0.0.1 -c unix_socket_directories=$dir -c fsync=off \
-      -c synchronous_commit=off -c full_page_writes=off -c max_connections=300" start >/dev/null 2>&1; then
+      -c synchronous_commit=off -c full_page_writes=off -c max_connections=300 $more" start >/dev/null 2>&1; then
     echo "OK $port"
     cat >/dev/null
     stop
@@ -162,7 +162,11 @@ PgCluster::PgCluster()
         ::close(control[1]);
         throw std::runtime_error("pipe failed");
     }
-    std::vector<std::string> args = {"/bin/sh", "-c", kKeeperScript, "vantrell-pg-keeper", bin};
+    // VANTRELL_PG_OPTIONS adds server options, e.g. "-c log_statement=all -c
+    // logging_collector=on -c log_directory=/tmp/pglog" to see what the tests send.
+    const char *more = std::getenv("VANTRELL_PG_OPTIONS");
+    std::vector<std::string> args = {
+        "/bin/sh", "-c", kKeeperScript, "vantrell-pg-keeper", bin, more != nullptr ? more : ""};
     for (const unsigned short port : ports)
         args.push_back(std::to_string(port));
     std::vector<char *> argv;
