@@ -133,6 +133,7 @@ void GoodsPage::fill(std::string_view gbkText)
 {
     m_pager->fill(gbkText);
     setGoodsStatusIcons(m_list);
+    restretchColumns(m_list); // the status column makes room for its pictures
 }
 
 void GoodsPage::resizeEvent(QResizeEvent *event)

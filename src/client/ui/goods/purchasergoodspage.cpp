@@ -118,6 +118,7 @@ void PurchaserGoodsPage::fill(std::string_view gbkText)
 {
     m_pager->fill(gbkText);
     setGoodsStatusIcons(m_list);
+    restretchColumns(m_list); // the status column makes room for its pictures
 }
 
 void PurchaserGoodsPage::resizeEvent(QResizeEvent *event)
