@@ -2,15 +2,20 @@
 // submit sends, and the goods page actions that open it.
 
 #include "client/core/appstate.h"
+#include "client/core/skin.h"
 #include "client/core/windowregistry.h"
 #include "client/net/dispatcher.h"
 #include "client/net/serverlink.h"
 #include "client/ui/account/mainwindow.h"
 #include "client/ui/goods/goodseditor.h"
 #include "client/ui/goods/goodspage.h"
+#include "client/ui/goods/grantwindow.h"
+#include "client/ui/goods/purchasergoodspage.h"
+#include "protocol/listreply.h"
 #include "support/client/clienttestenv.h"
 #include "support/client/fakemessageboxes.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QLabel>
@@ -328,4 +333,125 @@ TEST_F(GoodsEditorTest, GoodsPageActionsNeedASelectedRow)
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->mode(), GoodsEditor::Mode::Edit);
     EXPECT_EQ(editor->goodsId(), 9);
+}
+
+namespace {
+
+// Demo-like goods as the server lists them: ID, 状态, code, category, name, spec, price,
+// weight, stock (and the supplier for a purchaser).
+const std::vector<std::vector<std::string>> kDemoGoods = {
+    {"9", "正常", "QH-1009", "休闲零食", "原味薯片", "104g/袋", "7.50", "0.104", "800"},
+    {"8", "正常", "QH-1008", "饮料", "天然矿泉水", "550ml×24", "36.00", "13.2", "75"},
+    {"7", "正常", "QH-1007", "调味品", "特级生抽酱油", "1.9L/瓶", "15.80", "2.1", "240"},
+    {"5", "正常", "QH-1005", "杂粮干货", "有机黄豆", "2.5kg/袋", "36.50", "2.5", "90"},
+    {"4", "正常", "QH-1004", "粮油米面", "手工挂面", "1kg/包", "9.90", "1", "600"},
+    {"3", "正常", "QH-1003", "禽蛋", "散养鲜鸡蛋", "30枚/盒", "28.50", "1.9", "480"},
+    {"2", "正常", "QH-1002", "粮油米面", "压榨菜籽油", "5L/桶", "89.90", "4.6", "150"},
+    {"1", "正常", "QH-1001", "粮油米面", "东北有机大米", "5kg/袋", "68.00", "5", "320"},
+};
+
+QString goodsListReply(bool purchaser)
+{
+    // The server's columns: narrower ones when the supplier column is added.
+    vantrell::protocol::ListReplyBuilder builder;
+    builder.pages(2, 1)
+        .column("ID", 0)
+        .column("状态", purchaser ? 45 : 50, 1)
+        .column("商品编码", purchaser ? 70 : 80)
+        .column("商品分类", purchaser ? 70 : 80)
+        .column("商品名称", purchaser ? 110 : 140)
+        .column("商品规格", purchaser ? 70 : 80)
+        .column("商品单价", purchaser ? 70 : 80, 2)
+        .column("商品重量", purchaser ? 70 : 80, 2)
+        .column("商品库存", purchaser ? 70 : 80, 2);
+    if (purchaser)
+        builder.column("供应商", 120);
+    for (std::vector<std::string> row : kDemoGoods) {
+        if (purchaser)
+            row.push_back("青禾食品有限公司");
+        builder.row(row);
+    }
+    return QStringLiteral("%1|%2").arg(purchaser ? QStringLiteral("基础通讯_返回采购商查询商品列表")
+                                                 : QStringLiteral("基础通讯_返回供应商查询商品列表"),
+                                       QString::fromStdString(builder.str()));
+}
+
+} // namespace
+
+// Not a check: writes the pictures of docs/screenshots when run with
+// --gtest_also_run_disabled_tests and VANTRELL_SCREENSHOTS set to the target directory.
+TEST_F(GoodsEditorTest, DISABLED_Screenshots)
+{
+    const QString target = qEnvironmentVariable("VANTRELL_SCREENSHOTS");
+    ASSERT_FALSE(target.isEmpty());
+    ASSERT_TRUE(attachSkin(0, 0, 0, 0));
+    auto save = [&target](QWidget *widget, const char *name) {
+        processPending();
+        EXPECT_TRUE(widget->grab().save(target + QLatin1Char('/') + QString::fromUtf8(name)));
+    };
+    const QString goodsInfo = QStringLiteral(
+        "基础通讯_返回商品基本信息|商品分类名称[粮油米面]商品分类列表[4,休闲零食|2,禽蛋|1,粮油米面|3,"
+        "杂粮干货|]"
+        "商品名称[压榨菜籽油]商品编码[QH-1002]商品规格[5L/桶]商品单价[89.90]商品重量[4.6]商品库存[150]"
+        "库存单位[桶]");
+
+    main->navigate(NavColumn::Supplier, 2);
+    deliver(goodsListReply(false));
+    QTreeWidget *list = main->goodsPage()->list();
+    list->setCurrentItem(list->topLevelItem(1));
+    save(main, "goods-page-supplier-800x600.png");
+
+    GoodsEditor *editor = open(GoodsEditor::Mode::Add, 0);
+    deliver(QStringLiteral("基础通讯_返回商品基本信息/分类列表|4,休闲零食|2,禽蛋|1,粮油米面|3,杂粮干货|"));
+    save(editor, "goods-editor-add.png");
+    WindowRegistry::close(WindowId::GoodsEditing);
+    processPending();
+    editor = open(GoodsEditor::Mode::Edit, 2);
+    deliver(goodsInfo);
+    save(editor, "goods-editor-edit.png");
+    WindowRegistry::close(WindowId::GoodsEditing);
+    processPending();
+
+    openGrantWindowOver(main);
+    auto *grant = WindowRegistry::as<GrantWindow>(WindowId::GoodsAuthorisation);
+    ASSERT_NE(grant, nullptr);
+    deliver(QStringLiteral(
+        "基础通讯_返回分销商列表/授权商品|合计页数[1]当前页数[1]列标详情_列信息[ID_0_0]"
+        "列标详情_列信息[公司名称_160_0]列标详情_列信息[姓名_70_0]列标详情_列信息[授权方式_70_1]"
+        "数据详情_ID[11]公司名称[鲜达商贸有限公司]姓名[王采购]授权方式[指定商品]"
+        "数据详情_ID[12]公司名称[南方连锁超市]姓名[李四]授权方式[全部商品]"
+        "数据详情_ID[13]公司名称[北方便利店]姓名[赵六]授权方式[全部商品]"));
+    auto *distributors = child<QTreeWidget>(grant, QStringLiteral("超级列表框_采购商"));
+    distributors->setCurrentItem(distributors->topLevelItem(0));
+    vantrell::protocol::ListReplyBuilder grants;
+    grants.extra("商品授权", "2")
+        .extra("采购商ID", "11")
+        .pages(1, 1)
+        .column("ID", 0)
+        .column("商品名称", 160)
+        .column("商品分类", 85)
+        .column("商品编码", 100)
+        .column("商品规格", 80)
+        .column("授权状态", 0);
+    for (const auto &row : kDemoGoods)
+        grants.row(
+            {row[0], row[4], row[3], row[2], row[5], row[3] == "粮油米面" || row[0] == "3" ? "1" : "2"});
+    deliver(QStringLiteral("基础通讯_返回商品列表/授权商品|") + QString::fromStdString(grants.str()));
+    save(grant, "goods-grant-supplier.png");
+    TearDown();
+
+    appState().profileType = QStringLiteral("采购商");
+    main = new MainWindow;
+    main->show();
+    processPending();
+    main->navigate(NavColumn::Purchaser, 2);
+    main->purchaserGoodsPage()->supplierLabel()->setText(QStringLiteral("青禾食品有限公司"));
+    deliver(goodsListReply(true));
+    list = main->purchaserGoodsPage()->list();
+    list->setCurrentItem(list->topLevelItem(2));
+    save(main, "goods-page-purchaser-800x600.png");
+    editor = open(GoodsEditor::Mode::View, 2);
+    deliver(goodsInfo);
+    save(editor, "goods-editor-view.png");
+    qApp->setStyleSheet(QString());
 }
