@@ -44,6 +44,9 @@ struct AccountById final : db::Prepared
 CreateResult create(db::Tx &tx, const Account &account)
 {
     soci::session &sql = tx.sql();
+    // Registrations take turns, so two at once with one name get one refusal rather than
+    // a constraint failure.
+    db::serialize(tx, "accounts");
     int taken = 0;
     sql << "SELECT COUNT(*) FROM accounts WHERE user_name = :n", soci::use(account.userName),
         soci::into(taken);
@@ -87,7 +90,8 @@ std::string recordLogin(db::Tx &tx, std::int64_t id, const std::string &at)
     soci::session &sql = tx.sql();
     const long long key = id;
     std::string previous;
-    sql << "SELECT last_login_at FROM accounts WHERE id = :id", soci::use(key), soci::into(previous);
+    sql << "SELECT last_login_at FROM accounts WHERE id = :id" + std::string(tx.dialect().forUpdate()),
+        soci::use(key), soci::into(previous);
     sql << "UPDATE accounts SET last_login_at = :at WHERE id = :id", soci::use(at), soci::use(key);
     return previous;
 }
@@ -133,6 +137,10 @@ std::vector<std::string> failureTimes(db::Tx &tx, const char *sql, const std::st
 
 std::vector<std::string> loginFailuresSince(db::Tx &tx, const std::string &userName, const std::string &since)
 {
+    // The lock test and the count that follows it are one step for every server
+    // process: failed logins are counted one at a time.
+    if (tx.mode() == db::Tx::Mode::Write)
+        db::serialize(tx, "login-failures");
     return failureTimes(tx, "SELECT at FROM login_failures WHERE user_name = :n AND at >= :s ORDER BY at",
                         userName, since);
 }
