@@ -1,6 +1,10 @@
 #include "client/core/appstate.h"
 
+#include "client/core/userdata.h"
 #include "vantrell_config.h"
+
+#include <QCoreApplication>
+#include <QDir>
 
 #ifdef _WIN32
 #include <winsock2.h>
@@ -47,13 +51,58 @@ QString resolveIPv4(const QString &host)
     return ok ? QString::fromLatin1(text) : QString();
 }
 
+void loadServerSettings()
+{
+    const QString section = QStringLiteral("系统设置");
+    const auto item = [&](const char *key) {
+        return UserData::read(section, QString::fromUtf8(key)).trimmed();
+    };
+    AppState &state = appState();
+    QStringList problems;
+
+    const QString host = item("服务器地址");
+    state.serverName = host.isEmpty() ? QString::fromUtf8(config::kServerHost) : host;
+    state.serverHost = resolveIPv4(state.serverName);
+
+    state.serverPort = config::kServerPort;
+    if (const QString port = item("服务器端口"); !port.isEmpty()) {
+        bool ok = false;
+        const int value = port.toInt(&ok);
+        if (ok && value >= 1 && value <= 65535)
+            state.serverPort = value;
+        else
+            problems.append(QStringLiteral("服务器端口“%1”无效,应为 1 到 65535 之间的整数。").arg(port));
+    }
+
+    // A value that is neither on nor off must not quietly pick one: no connect at all.
+    state.serverTls = config::kServerTls;
+    if (const QString tls = item("加密连接"); !tls.isEmpty()) {
+        if (tls == QStringLiteral("1") || tls == QStringLiteral("0"))
+            state.serverTls = tls == QStringLiteral("1");
+        else
+            problems.append(QStringLiteral("加密连接“%1”无效,应为 1(加密)或 0(不加密)。").arg(tls));
+    }
+
+    QString certificate = item("服务器证书");
+    if (certificate.isEmpty())
+        certificate = QString::fromUtf8(config::kServerCert);
+    state.serverCertFile =
+        certificate.isEmpty()
+            ? QString()
+            : QDir::cleanPath(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(certificate));
+
+    state.serverSettingsError.clear();
+    if (!problems.isEmpty())
+        state.serverSettingsError = QStringLiteral("用户数据文件的系统设置有误:") + problems.join(QString()) +
+                                    QStringLiteral("请联系管理员。");
+}
+
 void loadBuiltInConfiguration()
 {
     AppState &state = appState();
     state.appTitle = QString::fromUtf8(config::kAppTitle);
     state.programVersion = QString::fromUtf8(config::kProgramVersion);
-    state.serverHost = resolveIPv4(QString::fromUtf8(config::kServerHost));
-    state.serverPort = config::kServerPort;
+    loadServerSettings();
 }
 
 } // namespace vantrell::client

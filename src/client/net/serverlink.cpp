@@ -8,6 +8,7 @@
 #include "client/net/request.h"
 #include "vantrell_config.h"
 
+#include <QFile>
 #include <QTimer>
 #include <QWidget>
 #include <utility>
@@ -44,31 +45,45 @@ void ServerLink::connectAndAnnounce(Ready ready)
 
     // Events of an earlier connection that are still queued must not act on this one.
     const quint64 connection = ++m_connection;
+    if (!state.serverSettingsError.isEmpty()) {
+        messageBoxes().show(nullptr, state.serverSettingsError, StyleError, state.appTitle);
+        finishConnect(false);
+        return;
+    }
+    net::TlsOptions tls;
+    tls.enabled = state.serverTls;
+    tls.pinnedCertFile = QFile::encodeName(state.serverCertFile).toStdString();
+    tls.serverName = state.serverName.toStdString();
+    m_client.setTls(std::move(tls));
     const bool started =
         !state.serverHost.isEmpty() &&
         m_client.connectAsync(
             state.serverHost.toStdString(), state.serverPort,
             [this, connection](const net::Event &event) { onEvent(event, connection); },
-            [this, connection](bool ok) {
+            [this, connection](bool ok, net::ConnectError why) {
                 // A worker thread: the result is handled on the GUI thread, ahead of
                 // any event of the new connection.
                 QMetaObject::invokeMethod(
-                    this, [this, connection, ok] { onConnectDone(connection, ok); }, Qt::QueuedConnection);
+                    this, [this, connection, ok, why] { onConnectDone(connection, ok, why); },
+                    Qt::QueuedConnection);
             },
             m_connectTimeoutMs);
     if (!started)
-        onConnectDone(connection, false);
+        onConnectDone(connection, false, net::ConnectError::NotStarted);
 }
 
-void ServerLink::onConnectDone(quint64 connection, bool ok)
+void ServerLink::onConnectDone(quint64 connection, bool ok, net::ConnectError why)
 {
     // A connect abandoned by disconnect() or overtaken by a newer one.
     if (connection != m_connection || !m_connecting)
         return;
     AppState &state = appState();
     if (!ok) {
-        messageBoxes().show(nullptr, QString::fromUtf8(config::kConnectErrorText), StyleError,
-                            state.appTitle);
+        // A server that cannot prove who it is is not "unreachable": the user is told
+        // to call for help rather than to check the network.
+        const char *text = net::RequestClient::isCertificateError(why) ? config::kCertificateErrorText
+                                                                       : config::kConnectErrorText;
+        messageBoxes().show(nullptr, QString::fromUtf8(text), StyleError, state.appTitle);
         finishConnect(false);
         return;
     }

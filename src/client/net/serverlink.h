@@ -30,11 +30,15 @@ public:
 
     // GUI thread; never waits for the network. When connected, calls `ready(true)` at
     // once. Otherwise starts connecting to the configured host and port (at most the
-    // connect timeout) and returns; the result comes back on the GUI thread: on success
-    // it sets the connected flag, sends the version check and after a 50 ms pause calls
-    // `ready(true)`; on failure it shows the connect error box (error icon, app title)
-    // and calls `ready(false)`. A call while a connect is under way starts no second
-    // one; its `ready` waits for the same result.
+    // connect timeout; over TLS when the settings say so, the certificate verified
+    // against the pinned file or the system store) and returns; the result comes back
+    // on the GUI thread: on success it sets the connected flag, sends the version check
+    // and after a 50 ms pause calls `ready(true)`; on failure it shows an error box (error
+    // icon, app title) and calls `ready(false)`: the certificate error when the server's
+    // certificate could not be verified, the connect error otherwise, and the settings
+    // problem, without trying to connect, when the server settings are unusable. A call
+    // while a connect is under way starts no second one; its `ready` waits for the same
+    // result.
     void connectAndAnnounce(Ready ready = {});
     bool isConnecting() const { return m_connecting; }
     // Tests shorten the wait for a server that does not answer.
@@ -76,7 +80,7 @@ private:
     ServerLink();
     void onEvent(const net::Event &event, quint64 connection); // dispatcher worker
     void showPendingMessages();
-    void onConnectDone(quint64 connection, bool ok);
+    void onConnectDone(quint64 connection, bool ok, net::ConnectError why);
     void finishConnect(bool connected);
 
     struct PendingMessage

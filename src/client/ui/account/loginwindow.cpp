@@ -79,8 +79,7 @@ void LoginWindow::start()
         move(screen->availableGeometry().center() - rect().center());
     fade(0, 255, {});
 
-    state.serverHost = resolveIPv4(QString::fromUtf8(config::kServerHost));
-    state.serverPort = config::kServerPort;
+    loadServerSettings();
 
     loadAccount();
     recordVersionAndOfferShortcut(this, windowTitle());
