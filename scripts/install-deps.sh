@@ -7,6 +7,7 @@ packages=(
   libasio-dev libsoci-dev libboost-dev libsqlite3-dev libsimpleini-dev libsodium-dev libssl-dev openssl
   libgtest-dev libbenchmark-dev libxlsxwriter-dev python3-openpyxl
   libpq-dev postgresql postgresql-client
+  dpkg-dev file
 )
 missing=()
 for p in "${packages[@]}"; do
