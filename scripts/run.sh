@@ -10,7 +10,49 @@ cmake --build --preset default -j "$(nproc)" --target vantrell vantrell-server v
 
 bin=build/default/app
 data=$(mktemp -d /tmp/vantrell-run.XXXXXX)
-"$bin/vantrell-server" --listen 127.0.0.1:8600 --db "sqlite:$data/vantrell.db" --demo &
+
+# TLS as a real installation would run it: a self-signed certificate for 127.0.0.1, made
+# once, which the client pins through its user-data file (section 系统设置, GBK).
+cert="$bin/demo-server.crt"
+if [ ! -s "$cert" ] || [ ! -s "$bin/demo-server.key" ]; then
+  openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 825 \
+    -keyout "$bin/demo-server.key" -out "$cert" -subj "/CN=127.0.0.1" \
+    -addext "subjectAltName=IP:127.0.0.1,DNS:localhost" 2>/dev/null
+fi
+python3 - "$bin/用户数据.txt" <<'PY'
+import sys
+path, wanted = sys.argv[1], {"加密连接": "1", "服务器证书": "demo-server.crt"}
+try:
+    lines = open(path, encoding="gbk").read().splitlines()
+except FileNotFoundError:
+    lines = []
+out, section, done = [], None, set()
+def rest():
+    out.extend(f"{k}={v}" for k, v in wanted.items() if k not in done)
+    done.update(wanted)
+for line in lines:
+    stripped = line.strip()
+    if stripped.startswith("["):
+        if section == "系统设置":
+            rest()
+        section = stripped.strip("[]")
+    elif section == "系统设置" and "=" in stripped and stripped.split("=", 1)[0].strip() in wanted:
+        key = stripped.split("=", 1)[0].strip()
+        if key not in done:
+            out.append(f"{key}={wanted[key]}")
+            done.add(key)
+        continue
+    out.append(line)
+if section == "系统设置":
+    rest()
+if len(done) < len(wanted):
+    out.append("[系统设置]")
+    rest()
+open(path, "w", encoding="gbk", newline="\r\n").write("\n".join(out) + "\n")
+PY
+
+"$bin/vantrell-server" --listen 127.0.0.1:8600 --db "sqlite:$data/vantrell.db" --demo \
+  --tls-cert "$cert" --tls-key "$bin/demo-server.key" &
 server=$!
 trap 'kill $server 2>/dev/null; wait $server 2>/dev/null || true' EXIT
 for _ in $(seq 50); do
@@ -24,6 +66,6 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   "$bin/vantrell"
 else
   out="$PWD/screenshots-out"
-  QT_QPA_PLATFORM=offscreen "$bin/vantrell-tour" --out "$out"
+  QT_QPA_PLATFORM=offscreen "$bin/vantrell-tour" --out "$out" --user-data "$bin/用户数据.txt"
   echo "No display: screenshots of every window are in $out"
 fi

@@ -189,9 +189,12 @@ void useLaptopScreen(const QString &configDir)
 int main(int argc, char **argv)
 {
     QString out = QStringLiteral("screenshots-out");
+    QString settings; // a user-data file whose server settings the tour uses
     for (int i = 1; i + 1 < argc; ++i) {
         if (QString::fromLocal8Bit(argv[i]) == QStringLiteral("--out"))
             out = QString::fromLocal8Bit(argv[i + 1]);
+        if (QString::fromLocal8Bit(argv[i]) == QStringLiteral("--user-data"))
+            settings = QString::fromLocal8Bit(argv[i + 1]);
     }
     QTemporaryDir scratch;
     useLaptopScreen(scratch.path());
@@ -204,7 +207,10 @@ int main(int argc, char **argv)
     TourBoxes boxes;
     setMessageBoxes(&boxes);
     // The tour's settings stay out of the run directory.
-    UserData::setPathForTesting(QDir(scratch.path()).filePath(QStringLiteral("用户数据.txt")));
+    const QString scratchData = QDir(scratch.path()).filePath(QStringLiteral("用户数据.txt"));
+    if (!settings.isEmpty())
+        QFile::copy(settings, scratchData);
+    UserData::setPathForTesting(scratchData);
 
     ServerLink::instance();
     registerAllHandlers();
