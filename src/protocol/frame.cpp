@@ -150,8 +150,45 @@ void parseFrame(std::string_view frame, std::vector<DecodedEvent> &events)
 
 bool FrameDecoder::headerIsSound() const
 {
-    return m_header.compare(0, 4, kMagic) == 0 && m_pieceLength > 0 && m_pieceLength <= kMaxPieceSize &&
+    return std::memcmp(m_header.data(), kMagic.data(), 4) == 0 && m_pieceLength > 0 && m_pieceLength <= kMaxPieceSize &&
            m_pieceLength <= m_chunkTotal;
+}
+
+// Whether the chunk whose header was just read adds to the pieces gathered; otherwise
+// they are dropped (another message number, an index out of turn, or more bytes than the
+// frame's total) and the chunk starts a frame of its own.
+bool FrameDecoder::continuesFrame() const
+{
+    return !m_havePieces || (m_chunkNumber == m_lastNumber && m_chunkIndex == m_lastIndex + 1 &&
+                             m_gathered + m_pieceLength <= m_chunkTotal);
+}
+
+void FrameDecoder::appendToFrame(std::string_view bytes)
+{
+    // The head ends ten bytes ("</MsgNNNN>") after the first "<" from position 9 on, as
+    // parseFrame reads it.
+    if (m_headEnd == 0 || m_head.size() < m_headEnd) {
+        std::size_t take = bytes.size();
+        if (m_headEnd == 0) {
+            const std::size_t from = m_head.size() >= 9 ? 0 : 9 - m_head.size();
+            const std::size_t at = from < bytes.size() ? bytes.find('<', from) : std::string_view::npos;
+            if (at != std::string_view::npos)
+                m_headEnd = m_head.size() + at + 10;
+        }
+        if (m_headEnd != 0)
+            take = std::min(bytes.size(), m_headEnd - m_head.size());
+        m_head.append(bytes.substr(0, take));
+        bytes.remove_prefix(take);
+        if (bytes.empty())
+            return;
+    }
+    const std::size_t needed = m_body.size() + bytes.size();
+    if (needed > m_body.capacity()) {
+        // What this frame still declares beyond its head bounds the growth from above.
+        const std::size_t declared = m_chunkTotal > m_head.size() ? m_chunkTotal - m_head.size() : needed;
+        m_body.reserve(std::max(needed, std::min(declared, needed * kFrameGrowth)));
+    }
+    m_body.append(bytes);
 }
 
 FrameDecoder::Status FrameDecoder::feed(std::string_view bytes, std::vector<DecodedEvent> &events)
@@ -178,11 +215,13 @@ FrameDecoder::Status FrameDecoder::feed(std::string_view bytes, std::vector<Deco
                 reset();
                 return Status::ConnectionLost;
             }
+            if (!continuesFrame())
+                clearFrame();
             m_inPiece = true;
             m_pieceReceived = 0;
         }
         const std::size_t take = std::min<std::size_t>(m_pieceLength - m_pieceReceived, bytes.size());
-        m_frame.append(bytes.substr(0, take));
+        appendToFrame(bytes.substr(0, take));
         bytes.remove_prefix(take);
         m_pieceReceived += static_cast<std::uint32_t>(take);
         if (m_pieceReceived < m_pieceLength)
@@ -201,11 +240,6 @@ FrameDecoder::Status FrameDecoder::feed(std::string_view bytes, std::vector<Deco
 // Returns true when the chunk completed a frame that announced the end of the connection.
 bool FrameDecoder::takeChunk(std::vector<DecodedEvent> &events)
 {
-    if (m_havePieces && (m_chunkNumber != m_lastNumber || m_chunkIndex != m_lastIndex + 1 ||
-                         m_gathered + m_pieceLength > m_chunkTotal)) {
-        m_frame.erase(0, m_gathered);
-        m_gathered = 0;
-    }
     m_gathered += m_pieceLength;
     m_havePieces = true;
     m_lastNumber = m_chunkNumber;
@@ -214,17 +248,52 @@ bool FrameDecoder::takeChunk(std::vector<DecodedEvent> &events)
         return false;
 
     const std::size_t before = events.size();
-    parseFrame(m_frame, events);
+    parseGathered(events);
     clearFrame();
     return std::any_of(events.begin() + static_cast<std::ptrdiff_t>(before), events.end(),
                        [](const DecodedEvent &e) { return e.kind == DecodedEvent::Kind::ConnectionLost; });
 }
 
+// parseFrame over m_head + m_body, without joining them when the head is the header of
+// a sound first message: its payload is taken from m_body (moved when it is all of it).
+void FrameDecoder::parseGathered(std::vector<DecodedEvent> &events)
+{
+    const std::size_t total = m_head.size() + m_body.size();
+    const bool headComplete = m_headEnd != 0 && m_head.size() == m_headEnd;
+    if (!headComplete || total <= kFrameTagsSize || std::memcmp(m_head.data(), "<Msg", 4) != 0) {
+        parseFrame(m_head + m_body, events);
+        return;
+    }
+    // As parseFrame: digits up to the "<", their value saturating past the frame's size.
+    std::size_t length = 0;
+    for (std::size_t i = 9; i + 10 < m_headEnd; ++i) {
+        if (!isDigit(m_head[i]))
+            return;
+        if (length <= total)
+            length = length * 10 + static_cast<std::size_t>(m_head[i] - '0');
+    }
+    if (length > m_body.size())
+        return;
+    if (length == 0) {
+        events.push_back({DecodedEvent::Kind::ConnectionLost, {}, {}});
+        return;
+    }
+    std::string number = m_head.substr(4, 4);
+    if (length == m_body.size()) {
+        events.push_back({DecodedEvent::Kind::Data, std::move(number), std::move(m_body)});
+        return;
+    }
+    events.push_back({DecodedEvent::Kind::Data, std::move(number), m_body.substr(0, length)});
+    parseFrame(std::string_view(m_body).substr(length), events);
+}
+
 void FrameDecoder::clearFrame()
 {
-    m_frame.clear();
-    if (m_frame.capacity() > kKeptFrameCapacity)
-        std::string().swap(m_frame);
+    m_head.clear();
+    m_headEnd = 0;
+    m_body.clear();
+    if (m_body.capacity() > kKeptFrameCapacity)
+        std::string().swap(m_body);
     m_gathered = 0;
     m_havePieces = false;
     m_lastNumber = 0;
@@ -241,7 +310,7 @@ void FrameDecoder::reset()
 
 std::size_t FrameDecoder::bufferedBytes() const
 {
-    return m_header.size() + m_frame.size();
+    return m_header.size() + m_head.size() + m_body.size();
 }
 
 } // namespace vantrell::protocol

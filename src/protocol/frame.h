@@ -7,7 +7,7 @@
 //
 // The encoder and decoder are pure: no I/O, no threads. The decoder is fed bytes as
 // they arrive and reports what a receiver must do; it never allocates by a declared
-// length, only by bytes received.
+// length alone: a frame's buffer is at most kFrameGrowth times the bytes received of it.
 
 #include <cstddef>
 #include <cstdint>
@@ -19,6 +19,10 @@ namespace vantrell::protocol {
 
 inline constexpr std::size_t kChunkHeaderSize = 20;
 inline constexpr std::size_t kMaxPieceSize = 8192;
+// How far ahead of the bytes received a frame's buffer may grow (never past the frame's
+// declared length): a 1 MiB message is copied into its buffer once, not again on every
+// doubling, while a peer that declares a large frame and sends little gets little.
+inline constexpr std::size_t kFrameGrowth = 16;
 
 class FrameEncoder
 {
@@ -91,7 +95,10 @@ public:
 
 private:
     bool headerIsSound() const;
+    bool continuesFrame() const;
+    void appendToFrame(std::string_view bytes);
     bool takeChunk(std::vector<DecodedEvent> &events);
+    void parseGathered(std::vector<DecodedEvent> &events);
     void clearFrame();
 
     std::size_t m_maxFrameSize;
@@ -103,10 +110,14 @@ private:
     std::uint32_t m_pieceLength = 0;
     std::uint32_t m_pieceReceived = 0;
 
-    // Pieces of the current frame in arrival order, followed by the bytes of the
-    // piece still being read.
-    std::string m_frame;
-    std::size_t m_gathered = 0; // length of the complete pieces in m_frame
+    // The bytes of the current frame (its pieces in arrival order, then the bytes of the
+    // piece still being read) as m_head + m_body: m_head is the header of the frame's
+    // first message ("<Msg0011>123</Msg0011>") and m_body what follows, so that a frame
+    // of one message hands m_body over as the payload without copying it again.
+    std::string m_head;
+    std::size_t m_headEnd = 0; // length the head will have; 0 until its "<" is seen
+    std::string m_body;
+    std::size_t m_gathered = 0; // length of the complete pieces in m_head + m_body
     bool m_havePieces = false;
     std::uint32_t m_lastNumber = 0;
     std::uint32_t m_lastIndex = 0;

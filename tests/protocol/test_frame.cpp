@@ -225,6 +225,54 @@ TEST(FrameDecoder, MalformedMessageHeadersDropTheRestOfTheFrame)
     EXPECT_EQ(events[0].payload, "ab");
 }
 
+// The decoder reads a frame's first message itself (so that a lone message's payload is
+// not copied twice); whatever the frame holds, and however it is cut into pieces, the
+// events are the ones parseFrame gives for the whole frame.
+TEST(FrameDecoder, GatheredFramesReadAsParseFrameReadsThem)
+{
+    const std::string big(20000, 'b');
+    const std::string frames[] = {
+        frameText("0011", "ok"),
+        frameText("0011", big),
+        frameText("0011", "one") + frameText("0012", "two"),
+        frameText("0011", big) + frameText("0012", "tail"),
+        frameText("0011", "ok") + "<Msh0012>2</Msg0012>xx",
+        "<Msh0012>2</Msg0012>xx",
+        "<Msg0012>1x</Msg0012>xx" + frameText("0013", "after"),
+        "<Msg0012>30</Msg0012>xx",
+        "<Msg0012>99999999999999999999999999</Msg0012>xx",
+        "<Msg0012>12345678901234567890",
+        "<Msg0011#2<nonsense>ab",
+        "<Msg0011></Msg0011>",
+        "<Msg0011></Msg0011>x",
+        "<Msg0011>0</Msg0011>" + frameText("0012", "gone"),
+        frameText("0011", "ok") + "<Msg0012>0</Msg0012>",
+        "<Msg0011>2</Msg0011>abc",
+        "<Msg0011>3</Msg0011>ab",
+        "no header at all, only text",
+    };
+    for (const std::string &frame : frames) {
+        std::vector<DecodedEvent> expected;
+        parseFrame(frame, expected);
+        const auto total = static_cast<std::uint32_t>(frame.size());
+        for (std::size_t piece : {std::size_t{1}, std::size_t{3}, std::size_t{11}, kMaxPieceSize}) {
+            std::string wire;
+            for (std::size_t at = 0, index = 0; at < frame.size(); at += piece, ++index)
+                wire += chunk("0011", total, static_cast<std::uint32_t>(index), frame.substr(at, piece));
+            std::vector<DecodedEvent> events;
+            FrameDecoder decoder;
+            decoder.feed(wire, events);
+            ASSERT_EQ(events.size(), expected.size()) << frame.substr(0, 40) << " in pieces of " << piece;
+            for (std::size_t i = 0; i < events.size(); ++i) {
+                EXPECT_EQ(events[i].kind, expected[i].kind) << frame.substr(0, 40);
+                EXPECT_EQ(events[i].number, expected[i].number) << frame.substr(0, 40);
+                EXPECT_EQ(events[i].payload, expected[i].payload) << frame.substr(0, 40);
+            }
+            EXPECT_EQ(decoder.bufferedBytes(), 0u);
+        }
+    }
+}
+
 TEST(FrameDecoder, BadChunkHeaderAtReadStartIsDiscardedButInLeftoverEndsTheConnection)
 {
     FrameEncoder encoder;
