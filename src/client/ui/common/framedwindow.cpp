@@ -1,11 +1,13 @@
 #include "client/ui/common/framedwindow.h"
 
 #include "client/ui/common/glyphicons.h"
+#include "client/ui/common/listlayout.h"
 
 #include <QFile>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QSizeGrip>
 #include <QToolButton>
 #include <QWindow>
 
@@ -28,11 +30,36 @@ void FramedWindow::adoptCloseButton(QToolButton *close)
 
 void FramedWindow::centreOnOwner()
 {
+    if (minimumSize() != maximumSize()) {
+        restoreWindowSize(this);
+        if (!m_grip) {
+            m_grip = new QSizeGrip(this);
+            m_grip->setObjectName(QStringLiteral("窗口大小"));
+            m_grip->resize(m_grip->sizeHint());
+            m_grip->move(width() - m_grip->width(), height() - m_grip->height());
+            m_grip->raise();
+        }
+    }
     const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
     QRect area = owner ? owner->geometry() : QGuiApplication::primaryScreen()->availableGeometry();
     QRect frame(QPoint(), size());
     frame.moveCenter(area.center());
     move(frame.topLeft());
+}
+
+void FramedWindow::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    saveWindowSize(this);
+}
+
+void FramedWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (m_grip) {
+        m_grip->move(width() - m_grip->width(), height() - m_grip->height());
+        m_grip->raise();
+    }
 }
 
 void FramedWindow::mousePressEvent(QMouseEvent *event)

@@ -4,6 +4,8 @@
 #include <QPainterPath>
 #include <QPixmap>
 
+#include <algorithm>
+
 namespace vantrell::client {
 
 namespace {
@@ -83,12 +85,29 @@ QPixmap render(Glyph glyph, const QColor &colour, int side)
     return pixmap;
 }
 
+// Sides in device pixels: the sizes the title bars and navigation show (16 to 24) at the
+// usual screen scales, each drawn for itself, so that no picture is scaled from another.
+QList<int> sides()
+{
+    QList<int> all;
+    for (const int logical : {16, 18, 20, 24}) {
+        for (const qreal scale : {1.0, 1.25, 1.5, 1.75, 2.0, 2.5, 3.0}) {
+            const int side = qRound(logical * scale);
+            if (!all.contains(side))
+                all << side;
+        }
+    }
+    std::sort(all.begin(), all.end());
+    return all;
+}
+
 } // namespace
 
 QIcon glyphIcon(Glyph glyph, const QColor &colour, const QColor &activeColour)
 {
+    static const QList<int> drawnSides = sides();
     QIcon icon;
-    for (const int side : {16, 24, 32, 48}) {
+    for (const int side : drawnSides) {
         icon.addPixmap(render(glyph, colour, side), QIcon::Normal, QIcon::Off);
         if (activeColour.isValid()) {
             icon.addPixmap(render(glyph, activeColour, side), QIcon::Normal, QIcon::On);

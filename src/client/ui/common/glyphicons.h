@@ -1,7 +1,8 @@
 #pragma once
 
 // The line pictures of the title bars and navigation, drawn in code so that they stay
-// sharp at any scale.
+// sharp at any scale: each is drawn at every device-pixel side its sizes take at the
+// screen scales from 100% to 300%.
 
 #include <QColor>
 #include <QIcon>

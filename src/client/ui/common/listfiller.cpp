@@ -1,6 +1,7 @@
 #include "client/ui/common/listfiller.h"
 
 #include "client/core/text.h"
+#include "client/ui/common/celltips.h"
 #include "protocol/fieldtext.h"
 #include "protocol/gbk.h"
 #include "protocol/listreply.h"
@@ -25,6 +26,7 @@ constexpr int kBaseWidthRole = Qt::UserRole + 1;
 // The rows whose cells say how wide a column would like to be; the ones in view first.
 constexpr int kSampledRows = 20;
 constexpr int kNarrowest = 8;
+constexpr const char *kKeptWidths = "vantrellKeptWidths";
 
 Qt::Alignment alignmentOf(int code)
 {
@@ -302,6 +304,7 @@ void makeReportList(QTreeWidget *list)
     list->header()->setStyleSheet(
         QStringLiteral("QHeaderView::section { padding-left: 4px; padding-right: 4px; }"));
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    showCutTextInToolTips(list);
 }
 
 void setDesignColumns(QTreeWidget *list, std::initializer_list<DesignColumn> columns)
@@ -399,6 +402,8 @@ void fillList(QTreeWidget *list, std::string_view gbkText, QLabel *pageLabel, QL
 
 void stretchColumns(QTreeWidget *list, int margin)
 {
+    if (keepsColumnWidths(list))
+        return;
     QList<int> visible, widths;
     int sum = 0;
     for (int i = 0; i < list->columnCount(); ++i) {
@@ -445,12 +450,24 @@ void stretchColumns(QTreeWidget *list, int margin)
 
 void restretchColumns(QTreeWidget *list, int margin)
 {
+    if (keepsColumnWidths(list))
+        return;
     const QTreeWidgetItem *header = list->headerItem();
     for (int i = 0; i < list->columnCount(); ++i) {
         if (!list->isColumnHidden(i))
             list->setColumnWidth(i, header->data(i, kBaseWidthRole).toInt());
     }
     stretchColumns(list, margin);
+}
+
+void keepColumnWidths(QTreeWidget *list, bool keep)
+{
+    list->setProperty(kKeptWidths, keep);
+}
+
+bool keepsColumnWidths(const QTreeWidget *list)
+{
+    return list->property(kKeptWidths).toBool();
 }
 
 QString cellByTitle(const QTreeWidget *list, const QString &title, const QTreeWidgetItem *row)

@@ -33,13 +33,18 @@ void setDesignColumns(QTreeWidget *list, std::initializer_list<DesignColumn> col
 void stretchColumns(QTreeWidget *list, int margin = 26);
 // Stretches again from the widths the last fill gave, e.g. after the list was resized.
 void restretchColumns(QTreeWidget *list, int margin = 26);
+// A list whose widths the user set, or a remembered layout gave: both stretches leave
+// its columns as they are until `keep` is false again.
+void keepColumnWidths(QTreeWidget *list, bool keep);
+bool keepsColumnWidths(const QTreeWidget *list);
 
 // Text of `row`'s cell in the first column captioned `title`; empty when none is.
 QString cellByTitle(const QTreeWidget *list, const QString &title, const QTreeWidgetItem *row);
 // Text of column `column` of the current (selected) row; empty without a selection.
 QString selectedCell(const QTreeWidget *list, int column);
 
-// A report-style list: no tree decoration, whole-row selection, one selected row.
+// A report-style list: no tree decoration, whole-row selection, one selected row; a cell
+// whose text does not fit shows it whole in a plain-text tool tip.
 void makeReportList(QTreeWidget *list);
 
 } // namespace vantrell::client

@@ -15,6 +15,8 @@ namespace vantrell::client {
 PagerControls makePager(QWidget *parent, const QString &stem, const QString &suffix)
 {
     PagerControls pager;
+    pager.exportButton =
+        makeButton(parent, QStringLiteral("按钮_%1_导出%2").arg(stem, suffix), QStringLiteral("导出"));
     pager.label = new QLabel(QStringLiteral("共 1 页"), parent);
     pager.label->setObjectName(QStringLiteral("标签_%1_共%2").arg(stem, suffix));
     pager.label->setProperty("role", QStringLiteral("pageCount"));
@@ -29,6 +31,7 @@ PagerControls makePager(QWidget *parent, const QString &stem, const QString &suf
         makeButton(parent, QStringLiteral("按钮_%1_下一页%2").arg(stem, suffix), QStringLiteral("下一页"));
     pager.row = new QHBoxLayout;
     pager.row->setSpacing(6);
+    pager.row->addWidget(pager.exportButton);
     pager.row->addStretch(1);
     pager.row->addWidget(pager.label);
     pager.row->addSpacing(6);

@@ -1,7 +1,7 @@
 #pragma once
 
 // The controls every list page repeats: a keyword box with its search button and the
-// pager row (page label, previous, page box, next).
+// pager row (export on the left; page label, previous, page box, next on the right).
 
 #include <QString>
 #include <QStringList>
@@ -19,6 +19,7 @@ namespace vantrell::client {
 
 struct PagerControls
 {
+    QPushButton *exportButton = nullptr;
     QLabel *label = nullptr;
     QPushButton *previous = nullptr;
     QLineEdit *box = nullptr;
@@ -26,8 +27,9 @@ struct PagerControls
     QHBoxLayout *row = nullptr;
 };
 
-// Names: 标签_<stem>_共<suffix>, 按钮_<stem>_上一页<suffix>, 编辑框_<stem>_页<suffix>,
-// 按钮_<stem>_下一页<suffix>.
+// Names: 按钮_<stem>_导出<suffix>, 标签_<stem>_共<suffix>, 按钮_<stem>_上一页<suffix>,
+// 编辑框_<stem>_页<suffix>, 按钮_<stem>_下一页<suffix>. The PagedList made on these
+// controls takes the export button as its own.
 PagerControls makePager(QWidget *parent, const QString &stem, const QString &suffix = {});
 
 struct SearchControls

@@ -1,12 +1,17 @@
 #include "client/ui/common/pagedlist.h"
 
 #include "client/ui/common/clickguard.h"
+#include "client/ui/common/listexport.h"
 #include "client/ui/common/listfiller.h"
+#include "client/ui/common/listlayout.h"
+#include "client/ui/common/pagecontrols.h"
 
 #include <QAbstractButton>
+#include <QBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTreeWidget>
 
 namespace vantrell::client {
@@ -50,6 +55,64 @@ PagedList::PagedList(QTreeWidget *list, QLabel *label, QLineEdit *pageBox, QAbst
         connect(m_previous, &QAbstractButton::clicked, this, &PagedList::previous);
     if (m_next)
         connect(m_next, &QAbstractButton::clicked, this, &PagedList::next);
+    if (m_list)
+        m_layout = new ListLayout(m_list);
+    const QString exportName = controlName(QStringLiteral("导出"));
+    if (!exportName.isEmpty() && m_previous->parentWidget()) {
+        if (auto *button = m_previous->parentWidget()->findChild<QAbstractButton *>(exportName))
+            attachExport(button);
+    }
+}
+
+QString PagedList::controlName(const QString &word) const
+{
+    QString name = m_previous ? m_previous->objectName() : QString();
+    const qsizetype at = name.lastIndexOf(QStringLiteral("上一页"));
+    return at < 0 ? QString() : name.replace(at, 3, word);
+}
+
+void PagedList::attachExport(QAbstractButton *button)
+{
+    // The sheet is named after the list: 按钮_<stem>_上一页<suffix> gives <stem>.
+    QString stem = m_previous->objectName();
+    stem = stem.left(stem.lastIndexOf(QStringLiteral("_上一页")));
+    if (stem.startsWith(QStringLiteral("按钮_")))
+        stem = stem.mid(3);
+    m_export = new ListExport(this, button, stem.isEmpty() ? QStringLiteral("列表") : stem);
+}
+
+namespace {
+
+// The box layout under `layout` that holds `widget`.
+QBoxLayout *boxHolding(QLayout *layout, QWidget *widget)
+{
+    if (!layout)
+        return nullptr;
+    auto *box = qobject_cast<QBoxLayout *>(layout);
+    if (box && box->indexOf(widget) >= 0)
+        return box;
+    for (int i = 0; i < layout->count(); ++i) {
+        if (QBoxLayout *found = boxHolding(layout->itemAt(i)->layout(), widget))
+            return found;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+QAbstractButton *PagedList::addExportButton()
+{
+    if (m_export)
+        return m_export->button();
+    const QString name = controlName(QStringLiteral("导出"));
+    if (name.isEmpty() || !m_previous->parentWidget())
+        return nullptr;
+    QWidget *parent = m_previous->parentWidget();
+    auto *button = makeButton(parent, name, QStringLiteral("导出"));
+    if (QBoxLayout *row = boxHolding(parent->layout(), m_previous))
+        row->insertWidget(0, button);
+    attachExport(button);
+    return button;
 }
 
 QString PagedList::pageText() const
@@ -68,9 +131,14 @@ void PagedList::query(const QString &page)
         m_query(page);
 }
 
-void PagedList::fill(std::string_view gbkText)
+bool PagedList::fill(std::string_view gbkText)
 {
+    if (m_export && m_export->take(gbkText))
+        return false;
     fillList(m_list, gbkText, m_label, m_pageBox);
+    if (m_layout)
+        m_layout->afterFill();
+    return true;
 }
 
 void PagedList::previous()

@@ -80,6 +80,8 @@ FinanceWindow::FinanceWindow(QWidget *mainWindow, const QString &partnerId)
     m_details = new PagedList(m_ui->超级列表框2, m_ui->标签_结算明细_共, m_ui->编辑框_结算明细_页,
                               m_ui->按钮_结算明细_上一页, m_ui->按钮_结算明细_下一页,
                               [this](const QString &page) { queryDetails(page); });
+    m_statements->addExportButton();
+    m_details->addExportButton();
 
     const bool supplier = appState().isSupplier();
     m_ui->超级按钮_对账或结算->setText(supplier ? kSettle : kReconcile);
@@ -173,6 +175,8 @@ void FinanceWindow::tileDetails(int queryType)
 
 void FinanceWindow::fillStatements(const Reply &reply)
 {
+    if (!m_statements->fill(reply.fullText))
+        return; // a page of an export of the list
     m_ui->标签_公司名称->setText(QStringLiteral("公司：") + reply.value(QStringLiteral("公司")));
     m_ui->标签_联系人->setText(QStringLiteral("姓名：") + reply.value(QStringLiteral("姓名")));
     m_ui->标签_电话号码->setText(QStringLiteral("电话：") + reply.value(QStringLiteral("电话")));
@@ -185,7 +189,6 @@ void FinanceWindow::fillStatements(const Reply &reply)
 
     static const QList<QIcon> icons = {dotIcon(QColor(0xe4, 0x9b, 0x0f)), dotIcon(QColor(0x2f, 0x6f, 0xde)),
                                        dotIcon(QColor(0x2e, 0x9e, 0x5b))};
-    m_statements->fill(reply.fullText);
     setStateIcons(m_ui->超级列表框1, 1, kStatementStates, icons);
     restretchColumns(m_ui->超级列表框1);
     m_ui->高级选择夹1->setCurrentIndex(0);
@@ -197,9 +200,10 @@ void FinanceWindow::fillDetails(const Reply &reply)
         continueExport(reply);
         return;
     }
+    if (!m_details->fill(reply.fullText))
+        return; // a page of an export of the list
     static const QIcon orderIcon = dotIcon(QColor(0x2f, 0x6f, 0xde));
     m_ui->标签_结算明细->setText(QStringLiteral("当前位置：") + reply.value(QStringLiteral("状态位置")));
-    m_details->fill(reply.fullText);
     setColumnIcon(m_ui->超级列表框2, 1, orderIcon);
     restretchColumns(m_ui->超级列表框2);
     m_ui->高级选择夹1->setCurrentIndex(1);

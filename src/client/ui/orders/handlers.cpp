@@ -43,11 +43,12 @@ void openOrderViewingWindow(QWidget *owner)
 void registerOrderReplies(ReplyDispatcher &dispatcher)
 {
     using protocol::Reply;
-    // The dashboard is read after every order list, so that its figures follow the list.
+    // The dashboard is read after every order list shown, so that its figures follow the
+    // list (not after the pages an export reads).
     dispatcher.on(Reply::OrderListReply, [](const client::Reply &reply) {
         if (auto *window = WindowRegistry::as<MainWindow>(WindowId::Main)) {
-            window->orderPage()->fill(reply.fullText);
-            send<protocol::Request::Dashboard>();
+            if (window->orderPage()->fill(reply.fullText))
+                send<protocol::Request::Dashboard>();
         }
     });
     setOrderViewerOpener(openOrderViewingWindow);

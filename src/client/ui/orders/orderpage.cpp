@@ -150,10 +150,12 @@ void OrderPage::setPartnerFilter(int partnerId)
     refresh(QStringLiteral("1"));
 }
 
-void OrderPage::fill(std::string_view gbkText)
+bool OrderPage::fill(std::string_view gbkText)
 {
-    m_pager->fill(gbkText);
+    if (!m_pager->fill(gbkText))
+        return false;
     setStateIcons(m_list, 1, stateTexts(), stateIcons());
+    return true;
 }
 
 void OrderPage::search()

@@ -38,7 +38,8 @@ public:
     int partnerFilter() const { return m_partnerFilter; }
 
     // An order list reply: the list with its pager, then the state icons.
-    void fill(std::string_view gbkText);
+    // False when an export of the list took the reply (client/ui/common/pagedlist.h).
+    bool fill(std::string_view gbkText);
 
     // Shows the list's context menu at `globalPos`; nullptr when no row is selected.
     QMenu *openContextMenu(const QPoint &globalPos);
