@@ -34,6 +34,9 @@ struct Config
     // Failed logins from one address (any user names) within ten minutes before that
     // address is refused logins for ten minutes.
     int loginFailuresPerAddress = 30;
+    // How often a logged-in session looks whether its password was changed through
+    // another server process (within one process the change ends it at once).
+    std::chrono::milliseconds credentialCheckPeriod{5000};
 };
 
 } // namespace vantrell::server

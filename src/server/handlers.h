@@ -11,6 +11,7 @@
 #include "protocol/catalogue.h"
 #include "server/config.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -49,6 +50,12 @@ struct SessionState
     // Set by a handler: once the replies are out, every other session of this account
     // ends (a password change).
     bool endOtherSessions = false;
+    // The account's count of password changes at login; a session finds out that the
+    // password changed through another server process when the stored count differs.
+    long long credentialVersion = 0;
+    std::chrono::steady_clock::time_point credentialsCheckedAt{};
+    // Set by the router: the session is over; it closes once this request is answered.
+    bool ended = false;
     bool loggedIn() const { return accountId != 0; }
     bool supplier() const { return role == Role::Supplier; }
 };

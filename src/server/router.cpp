@@ -2,8 +2,10 @@
 
 #include "protocol/fieldtext.h"
 #include "protocol/gbk.h"
+#include "server/accounts/store.h"
 #include "server/db/database.h"
 
+#include <chrono>
 #include <exception>
 
 namespace vantrell::server {
@@ -83,6 +85,19 @@ Replies runHandler(const Route &route, SessionState &state, db::Database &db, co
     return route.handler(context, fields);
 }
 
+// A logged-in session looks at the account's count of password changes at most once a
+// period; within one process a change ends the other sessions at once anyway.
+bool credentialsStillValid(SessionState &state, db::Database &db, const Config &config)
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (now - state.credentialsCheckedAt < config.credentialCheckPeriod)
+        return true;
+    const long long stored =
+        db.read([&](db::Tx &tx) { return accounts::credentialVersion(tx, state.accountId); });
+    state.credentialsCheckedAt = now;
+    return stored == state.credentialVersion;
+}
+
 } // namespace
 
 Routed routeRequest(std::string_view payload, SessionState &state, db::Database &db, const Config &config,
@@ -117,6 +132,12 @@ Routed routeRequest(std::string_view payload, SessionState &state, db::Database 
     }
     if (const std::string_view refusal = policyRefusal(route->policy, state); !refusal.empty()) {
         refuse(routed, refusal == kNotLoggedInText ? "not logged in" : "wrong role", refusal);
+        return routed;
+    }
+    if (state.loggedIn() && !credentialsStillValid(state, db, config)) {
+        // The password was changed elsewhere, perhaps through another server process.
+        state = SessionState{.peerAddress = std::move(state.peerAddress), .ended = true};
+        routed.refusal = "password changed in another session";
         return routed;
     }
     if (!gbkFieldBytesClean(fieldBytes)) {

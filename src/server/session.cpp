@@ -209,6 +209,10 @@ void Session::afterRequest(std::int64_t accountBefore)
 {
     if (m_state.accountId != 0 && m_state.accountId != accountBefore && m_services.loggedIn)
         m_services.loggedIn(m_id, m_state.accountId);
+    if (m_state.ended) {
+        beginClose("password changed in another session");
+        return;
+    }
     if (m_state.endOtherSessions) {
         m_state.endOtherSessions = false;
         if (m_services.endOtherSessions)

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -225,6 +226,39 @@ TEST(SessionEnding, APasswordChangeEndsTheAccountsOtherSessionsOnly)
     ASSERT_TRUE(again.connect(server.port()));
     EXPECT_FALSE(again.login("shared01", "oldpass1"));
     EXPECT_TRUE(again.login("shared01", "newpass1"));
+}
+
+TEST(SessionEnding, AServerThatDidNotSeeThePasswordChangeEndsTheSessionAtItsNextRequest)
+{
+    // Two servers over one database file stand for two processes behind a balancer.
+    const std::string file =
+        ::testing::TempDir() + "vantrell-credentials-" + std::to_string(::getpid()) + ".db";
+    std::remove(file.c_str());
+    server::Config config = testConfig();
+    config.database = "sqlite:" + file;
+    config.credentialCheckPeriod = 100ms;
+    InProcessServer first(config), second(config);
+    TestClient changer, elsewhere;
+    ASSERT_TRUE(changer.connect(first.port()) && elsewhere.connect(second.port()));
+    ASSERT_TRUE(changer.registerAccount("shared02", "oldpass1", "两台服务贸易公司", "2"));
+    ASSERT_TRUE(changer.login("shared02", "oldpass1"));
+    ASSERT_TRUE(elsewhere.login("shared02", "oldpass1"));
+    ASSERT_TRUE(changer.exchange("登陆系统_修改密码", "原密码[" + passwordDigest("oldpass1") + "]新密码[" +
+                                                          passwordDigest("newpass1") + "]"));
+    std::this_thread::sleep_for(150ms);
+
+    // The other server answers nothing more for the old session and closes it.
+    const auto after = elsewhere.exchange("基础通讯_获取个人中心基本资料");
+    EXPECT_TRUE(!after || after->empty() || after->front().name != "基础通讯_返回个人中心基本资料");
+    EXPECT_TRUE(elsewhere.waitClosed(3s));
+    EXPECT_TRUE(elsewhere.sawCloseFrame());
+    const auto stillIn = changer.exchange("基础通讯_获取个人中心基本资料");
+    ASSERT_TRUE(stillIn && !stillIn->empty());
+    EXPECT_EQ(stillIn->front().name, "基础通讯_返回个人中心基本资料");
+    first.stop();
+    second.stop();
+    for (const char *suffix : {"", "-wal", "-shm"})
+        std::remove((file + suffix).c_str());
 }
 
 } // namespace

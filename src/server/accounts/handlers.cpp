@@ -166,8 +166,10 @@ Replies login(Context &context, const Fields &fields)
         if (!renewed.empty())
             setPasswordHash(tx, account->id, renewed);
         clearLoginFailures(tx, userName);
+        context.session.credentialVersion = credentialVersion(tx, account->id);
         return recordLogin(tx, account->id, isoTime(at));
     });
+    context.session.credentialsCheckedAt = std::chrono::steady_clock::now();
     context.session.accountId = account->id;
     context.session.role = account->type == kAccountSupplier ? Role::Supplier : Role::Purchaser;
     context.session.userName = account->userName;
@@ -194,7 +196,10 @@ Replies changePassword(Context &context, const Fields &fields)
     if (!verifyPasswordDigest(account->passwordHash, oldDigest))
         return refuse("原密码错误!");
     const std::string hash = hashPasswordDigest(newDigest);
-    context.db.write([&](db::Tx &tx) { setPasswordHash(tx, id, hash); });
+    context.session.credentialVersion = context.db.write([&](db::Tx &tx) {
+        setPasswordHash(tx, id, hash);
+        return bumpCredentialVersion(tx, id);
+    });
     // Whoever holds another session of the account, perhaps with the old password, is out.
     context.session.endOtherSessions = true;
     return {reply(protocol::Reply::PasswordChanged)};

@@ -110,6 +110,24 @@ void setContactData(db::Tx &tx, std::int64_t id, const ContactData &data)
         soci::use(key);
 }
 
+long long bumpCredentialVersion(db::Tx &tx, std::int64_t id)
+{
+    const long long key = id;
+    tx.sql() << "UPDATE accounts SET credential_version = credential_version + 1 WHERE id = :id",
+        soci::use(key);
+    return credentialVersion(tx, id);
+}
+
+long long credentialVersion(db::Tx &tx, std::int64_t id)
+{
+    const long long key = id;
+    long long version = -1;
+    soci::indicator found = soci::i_null;
+    tx.sql() << "SELECT credential_version FROM accounts WHERE id = :id", soci::use(key),
+        soci::into(version, found);
+    return tx.sql().got_data() && found == soci::i_ok ? version : -1;
+}
+
 void recordLoginFailure(db::Tx &tx, const std::string &userName, const std::string &address,
                         const std::string &at, const std::string &pruneBefore)
 {

@@ -47,6 +47,11 @@ std::optional<Account> byName(db::Tx &tx, const std::string &userName);
 // Stores `at` as the last login and returns the previous one (empty on the first).
 std::string recordLogin(db::Tx &tx, std::int64_t id, const std::string &at);
 void setPasswordHash(db::Tx &tx, std::int64_t id, const std::string &hash);
+// Counts a password change; sessions that logged in before it end (see SessionState).
+// Returns the new count.
+long long bumpCredentialVersion(db::Tx &tx, std::int64_t id);
+// The account's count of password changes; -1 when there is no such account.
+long long credentialVersion(db::Tx &tx, std::int64_t id);
 void setContactData(db::Tx &tx, std::int64_t id, const ContactData &data);
 
 // Failed logins by user name and source address; `since` bounds what is read.

@@ -157,6 +157,11 @@ const std::vector<Migration> &schemaMigrations()
              "ALTER TABLE login_failures ADD COLUMN address VARCHAR(64) NOT NULL DEFAULT ''",
              "CREATE INDEX login_failures_address ON login_failures (address, at)",
          }},
+        {8,
+         "a count of password changes, which ends the sessions opened before one",
+         {
+             "ALTER TABLE accounts ADD COLUMN credential_version BIGINT NOT NULL DEFAULT 0",
+         }},
     };
     return migrations;
 }
