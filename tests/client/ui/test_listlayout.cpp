@@ -263,7 +263,10 @@ TEST_F(ListLayoutTest, ResizableWindowKeepsItsSizeFixedOnesAreLeftAlone)
     openFinanceWindow(main, QStringLiteral("5"));
     auto *finance = WindowRegistry::as<FinanceWindow>(WindowId::FinanceReconciliation);
     ASSERT_NE(finance, nullptr);
-    EXPECT_NE(finance->findChild<QSizeGrip *>(QStringLiteral("窗口大小")), nullptr);
+    const auto *grip = finance->findChild<QSizeGrip *>(QStringLiteral("窗口大小"));
+    ASSERT_NE(grip, nullptr);
+    EXPECT_TRUE(grip->isVisible());
+    EXPECT_EQ(grip->geometry().bottomRight(), finance->rect().bottomRight());
     finance->resize(950, 660);
     finance->close();
     processPending();
