@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
-  qt6-base-dev fonts-wqy-microhei xdg-utils
+  qt6-base-dev qt6-translations-l10n fonts-wqy-microhei xdg-utils
   libasio-dev libsoci-dev libboost-dev libsqlite3-dev libsimpleini-dev libsodium-dev libssl-dev openssl
   libgtest-dev libbenchmark-dev libxlsxwriter-dev python3-openpyxl
   libpq-dev postgresql postgresql-client

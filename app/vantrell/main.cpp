@@ -1,6 +1,7 @@
 // The client program: the login window first; the main window opens after a sign-in.
 
 #include "client/core/appstate.h"
+#include "client/core/translations.h"
 #include "client/net/dispatcher.h"
 #include "client/net/serverlink.h"
 #include "client/ui/account/loginwindow.h"
@@ -18,6 +19,7 @@ int main(int argc, char **argv)
     QApplication::setQuitOnLastWindowClosed(false);
 
     using namespace vantrell::client;
+    loadQtTranslations();
     ServerLink::instance();
     registerAllHandlers();
 

@@ -12,6 +12,7 @@
 #include "support/net/loopbackpeers.h"
 #include "vantrell_config.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -160,7 +161,8 @@ TEST_F(Registration, CancelAndCloseLeaveAndUnregister)
 
     m_window = new RegistrationWindow;
     m_window->show();
-    QTest::mouseClick(test::child<QPushButton>(m_window, QStringLiteral("图形按钮_关闭")), Qt::LeftButton);
+    QTest::mouseClick(test::child<QAbstractButton>(m_window, QStringLiteral("图形按钮_关闭")),
+                      Qt::LeftButton);
     test::processPending();
     EXPECT_TRUE(m_window.isNull());
 }

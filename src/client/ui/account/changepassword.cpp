@@ -31,8 +31,10 @@ ChangePassword::ChangePassword(QWidget *mainWindow) : FramedWindow(mainWindow), 
     setWindowModality(Qt::ApplicationModal);
     WindowRegistry::set(WindowId::ChangePassword, this);
 
-    for (QLineEdit *edit : {m_ui->编辑框_原密码, m_ui->编辑框_新密码, m_ui->编辑框_新密码重复})
+    for (QLineEdit *edit : {m_ui->编辑框_原密码, m_ui->编辑框_新密码, m_ui->编辑框_新密码重复}) {
         limitGbkBytes(edit, 40);
+        connect(edit, &QLineEdit::returnPressed, this, &ChangePassword::submit);
+    }
     connect(m_ui->按钮2, &QPushButton::clicked, this, &ChangePassword::submit);
     connect(m_ui->按钮1, &QPushButton::clicked, this, &QWidget::close);
 
@@ -44,6 +46,12 @@ ChangePassword::~ChangePassword()
 {
     if (WindowRegistry::get(WindowId::ChangePassword) == this)
         WindowRegistry::set(WindowId::ChangePassword, nullptr);
+}
+
+bool ChangePassword::hasUnsavedInput() const
+{
+    return !m_ui->编辑框_原密码->text().isEmpty() || !m_ui->编辑框_新密码->text().isEmpty() ||
+           !m_ui->编辑框_新密码重复->text().isEmpty();
 }
 
 void ChangePassword::submit()

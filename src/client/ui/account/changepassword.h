@@ -1,7 +1,7 @@
 #pragma once
 
-// Changing the password: the old one, the new one twice. On success the user logs in
-// again with the new password.
+// Changing the password: the old one, the new one twice; Enter in any of them saves. On
+// success the user logs in again with the new password.
 
 #include "client/ui/common/framedwindow.h"
 
@@ -21,6 +21,7 @@ public:
     ~ChangePassword() override;
 
     void submit();
+    bool hasUnsavedInput() const override;
 
 private:
     std::unique_ptr<Ui::ChangePassword> m_ui;

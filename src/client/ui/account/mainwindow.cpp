@@ -6,7 +6,9 @@
 #include "client/ui/account/mainwindowframe.h"
 #include "client/ui/account/usermenu.h"
 #include "client/ui/common/glyphicons.h"
+#include "client/ui/common/keyboard.h"
 #include "client/ui/common/pagedlist.h"
+#include "client/ui/common/stalerows.h"
 #include "client/ui/finance/financepage.h"
 #include "client/ui/goods/goodspage.h"
 #include "client/ui/goods/purchasergoodspage.h"
@@ -18,7 +20,10 @@
 #include <QFile>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
@@ -30,6 +35,11 @@ namespace {
 constexpr int kTitleHeight = 48;
 constexpr int kNavWidth = 184;
 constexpr int kBottomHeight = 26;
+constexpr int kLastLoginWidth = 220;
+
+const QKeySequence kRefreshKeys(Qt::Key_F5);
+const QKeySequence kSearchKeys(Qt::CTRL | Qt::Key_F);
+const QKeySequence kAddKeys(Qt::CTRL | Qt::Key_N);
 
 const QColor kTitleGlyph(0xff, 0xff, 0xff);
 const QColor kNavGlyph(0x47, 0x55, 0x69);
@@ -48,6 +58,9 @@ QToolButton *titleButton(QWidget *parent, const QString &name, Glyph glyph, cons
     button->setToolTip(tip);
     button->setCursor(Qt::PointingHandCursor);
     button->setProperty("role", QStringLiteral("titleButton"));
+    // Minimising, maximising and closing have the window system's own keys; of the title
+    // bar only the user button, which leads to the account windows, is reached with Tab.
+    button->setFocusPolicy(Qt::NoFocus);
     return button;
 }
 
@@ -81,6 +94,9 @@ MainWindow::MainWindow(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Frame
     WindowRegistry::set(WindowId::Main, this);
 
     applyRole();
+    buildKeys();
+    // The keyboard starts on the navigation, at the page that is shown.
+    m_nav[m_left->currentIndex()][0]->setFocus(Qt::OtherFocusReason);
     m_frame->restoreMode();
     relayout();
     m_orders->refresh(QStringLiteral("1"));
@@ -104,6 +120,11 @@ void MainWindow::buildTitleBar()
     m_appName = new QLabel(appState().appTitle, m_titleBar);
     m_appName->setObjectName(QStringLiteral("标签_软件名称"));
     m_appName->setGeometry(73, 0, 240, kTitleHeight);
+    m_lastLogin = new QLabel(lastLoginCaption(appState().lastLoginTime), m_titleBar);
+    m_lastLogin->setObjectName(QStringLiteral("标签_上次登陆"));
+    m_lastLogin->setTextFormat(Qt::PlainText);
+    m_lastLogin->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_lastLogin->setVisible(!m_lastLogin->text().isEmpty());
 
     m_userButton =
         titleButton(m_titleBar, QStringLiteral("图形按钮_用户中心"), Glyph::User, QStringLiteral("个人中心"));
@@ -113,6 +134,7 @@ void MainWindow::buildTitleBar()
     m_closeButton =
         titleButton(m_titleBar, QStringLiteral("图形按钮_关闭"), Glyph::Close, QStringLiteral("关闭窗口"));
     m_closeButton->setProperty("role", QStringLiteral("titleClose"));
+    m_userButton->setFocusPolicy(Qt::TabFocus);
 
     connect(m_userButton, &QToolButton::clicked, this, &MainWindow::toggleUserMenu);
     connect(m_minimiseButton, &QToolButton::clicked, this, &QWidget::showMinimized);
@@ -134,6 +156,7 @@ void MainWindow::buildNavigation()
     m_left = new QTabWidget(this);
     m_left->setObjectName(QStringLiteral("高级选择夹_左侧"));
     m_left->tabBar()->hide();
+    m_left->setFocusPolicy(Qt::NoFocus); // with its bar hidden it would swallow Tab
     m_left->setDocumentMode(true);
     for (int column = 0; column < 2; ++column) {
         auto *frame = new QFrame;
@@ -151,6 +174,8 @@ void MainWindow::buildNavigation()
             button->setCheckable(true);
             button->setCursor(Qt::PointingHandCursor);
             button->setProperty("role", QStringLiteral("nav"));
+            // The pages are reached with Tab and Space or Enter; the sheet shows the focus.
+            button->setFocusPolicy(Qt::TabFocus);
             button->setGeometry(0, i * 48, kNavWidth, 48);
             connect(button, &QToolButton::clicked, this,
                     [this, column, i] { navigate(NavColumn(column), i + 1); });
@@ -166,6 +191,7 @@ void MainWindow::buildPages()
     m_right = new QTabWidget(this);
     m_right->setObjectName(QStringLiteral("高级选择夹_右侧"));
     m_right->tabBar()->hide();
+    m_right->setFocusPolicy(Qt::NoFocus);
     m_right->setDocumentMode(true);
     m_orders = new OrderPage;
     m_goods = new GoodsPage;
@@ -178,6 +204,111 @@ void MainWindow::buildPages()
     m_right->addTab(m_purchaserGoods, QStringLiteral("商品管理2"));
     m_right->addTab(m_finance, QStringLiteral("财务对账"));
     connect(m_right, &QTabWidget::currentChanged, this, &MainWindow::rightPageChanged);
+}
+
+void MainWindow::buildKeys()
+{
+    // Window shortcuts: the secondary windows are windows of their own, so these keys
+    // act only while the main window is the active one.
+    const auto add = [this](const QKeySequence &keys, void (MainWindow::*routine)()) {
+        auto *shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, routine);
+    };
+    add(kRefreshKeys, &MainWindow::refreshCurrentList);
+    add(kSearchKeys, &MainWindow::focusSearchBox);
+    add(kAddKeys, &MainWindow::addForCurrentPage);
+
+    const QList<QWidget *> pages = {m_orders, m_goods, m_partners, m_purchaserGoods, m_finance};
+    for (QWidget *page : pages) {
+        const auto boxes = page->findChildren<QLineEdit *>();
+        for (QLineEdit *box : boxes) {
+            if (box->property("role").toString() == QStringLiteral("search"))
+                box->setToolTip(withKeys(QStringLiteral("输入关键词,回车搜索"), kSearchKeys));
+        }
+    }
+    const QList<PagedList *> pagers = {m_orders->pager(), m_goods->pager(), m_partners->pager(),
+                                       m_purchaserGoods->pager(), m_finance->pager()};
+    for (PagedList *pager : pagers) {
+        if (pager->pageBox())
+            pager->pageBox()->setToolTip(
+                withKeys(QStringLiteral("页码,回车转到该页;刷新当前页"), kRefreshKeys));
+    }
+    if (auto *newGoods = m_goods->findChild<QPushButton *>(QStringLiteral("超级按钮_商品管理_新增")))
+        newGoods->setToolTip(withKeys(QStringLiteral("新增商品"), kAddKeys));
+    if (appState().isPurchaser())
+        m_orders->actionButton()->setToolTip(withKeys(QStringLiteral("下单"), kAddKeys));
+
+    greyRowsOnNewQuery(m_orders, m_orders->list());
+    greyRowsOnNewQuery(m_goods, m_goods->list());
+    greyRowsOnNewQuery(m_partners, m_partners->pager()->list());
+    greyRowsOnNewQuery(m_purchaserGoods, m_purchaserGoods->list());
+    greyRowsOnNewQuery(m_finance, m_finance->pager()->list());
+    pressButtonsOnEnter(this);
+}
+
+QWidget *MainWindow::currentPageWidget() const
+{
+    return m_right->currentWidget();
+}
+
+void MainWindow::refreshCurrentList()
+{
+    PagedList *pager = nullptr;
+    switch (currentPage()) {
+    case OrdersPage:
+        pager = m_orders->pager();
+        break;
+    case SupplierGoodsPage:
+        pager = m_goods->pager();
+        break;
+    case PartnersPage:
+        pager = m_partners->pager();
+        break;
+    case BuyerGoodsPage:
+        pager = m_purchaserGoods->pager();
+        break;
+    case FinancesPage:
+        pager = m_finance->pager();
+        break;
+    default:
+        return;
+    }
+    pager->query(pager->pageText());
+}
+
+void MainWindow::focusSearchBox()
+{
+    const auto boxes = currentPageWidget()->findChildren<QLineEdit *>();
+    for (QLineEdit *box : boxes) {
+        if (box->property("role").toString() == QStringLiteral("search") && box->isVisible() &&
+            box->isEnabled()) {
+            box->setFocus(Qt::ShortcutFocusReason);
+            box->selectAll();
+            return;
+        }
+    }
+}
+
+void MainWindow::addForCurrentPage()
+{
+    QPushButton *button = nullptr;
+    if (currentPage() == SupplierGoodsPage && appState().isSupplier())
+        button = m_goods->findChild<QPushButton *>(QStringLiteral("超级按钮_商品管理_新增"));
+    else if (currentPage() == OrdersPage && appState().isPurchaser())
+        button = m_orders->actionButton();
+    if (button && button->isEnabled())
+        button->click();
+}
+
+QString MainWindow::lastLoginCaption(const QString &lastLoginTime)
+{
+    const QString time = lastLoginTime.trimmed();
+    if (time.isEmpty())
+        return {};
+    // The server's "yyyy-MM-dd hh:mm:ss" to the minute; anything else as it came.
+    static const QRegularExpression stamp(QStringLiteral("^\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}"));
+    const QRegularExpressionMatch match = stamp.match(time);
+    return QStringLiteral("上次登陆: ") + (match.hasMatch() ? match.captured(0) : time);
 }
 
 void MainWindow::applyRole()
@@ -284,6 +415,7 @@ void MainWindow::relayout()
     const int h = height();
     m_titleBar->setGeometry(0, 0, w, kTitleHeight);
     m_userButton->setGeometry(w - 135, 11, 24, 24);
+    m_lastLogin->setGeometry(w - 143 - kLastLoginWidth, 0, kLastLoginWidth, kTitleHeight);
     m_minimiseButton->setGeometry(w - 104, 11, 24, 24);
     m_maximiseButton->setGeometry(w - 73, 11, 24, 24);
     m_closeButton->setGeometry(w - 41, 11, 24, 24);

@@ -3,6 +3,10 @@
 // The shell after login: own title bar, the navigation column of the user's role, the
 // business pages on the right, the bottom text line; normal or maximised mode with
 // the size kept in the user-data file.
+//
+// Keys of the pages, handled here for whichever page is shown: F5 asks for the current
+// list again, Ctrl+F goes to the page's search box, Ctrl+N adds goods (the supplier's goods
+// page) or places an order (the purchaser's order page).
 
 #include <QWidget>
 
@@ -68,6 +72,14 @@ public:
     // Sets the maximise button's picture and tool tip for the mode.
     void showModePicture(bool maximised);
 
+    // The page keys.
+    void refreshCurrentList();
+    void focusSearchBox();
+    void addForCurrentPage();
+
+    // "上次登陆: 2026-12-08 09:30" for the time the login reply gave; empty for none.
+    static QString lastLoginCaption(const QString &lastLoginTime);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void moveEvent(QMoveEvent *event) override;
@@ -80,6 +92,8 @@ private:
     void buildTitleBar();
     void buildNavigation();
     void buildPages();
+    void buildKeys();
+    QWidget *currentPageWidget() const;
     void applyRole();
     void placeUserMenu();
     void followDropDown();
@@ -88,6 +102,7 @@ private:
     QFrame *m_titleBar = nullptr;
     QLabel *m_logo = nullptr;
     QLabel *m_appName = nullptr;
+    QLabel *m_lastLogin = nullptr;
     QToolButton *m_userButton = nullptr;
     QToolButton *m_minimiseButton = nullptr;
     QToolButton *m_maximiseButton = nullptr;

@@ -12,6 +12,7 @@
 
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabBar>
 
 namespace vantrell::client {
 
@@ -30,6 +31,16 @@ PersonalCentre::PersonalCentre(QWidget *mainWindow) : FramedWindow(mainWindow), 
     limitGbkBytes(m_ui->编辑框_邮箱, 40);
     limitGbkBytes(m_ui->编辑框_地址, 95);
     connect(m_ui->超级按钮_保存, &QPushButton::clicked, this, &PersonalCentre::save);
+    for (QLineEdit *box : {m_ui->编辑框_联系人, m_ui->编辑框_电话, m_ui->编辑框_邮箱, m_ui->编辑框_地址}) {
+        connect(box, &QLineEdit::returnPressed, this, [this] {
+            if (m_ui->超级按钮_保存->isEnabled())
+                save();
+        });
+    }
+    // Only the first page has anything on it: the tabs take no focus, Tab starts at the form.
+    m_ui->高级选择夹1->setFocusPolicy(Qt::NoFocus);
+    m_ui->高级选择夹1->tabBar()->setFocusPolicy(Qt::NoFocus);
+    m_loaded = typed();
 
     centreOnOwner();
     send<protocol::Request::PersonalData>();
@@ -49,7 +60,19 @@ void PersonalCentre::fill(const Reply &reply)
     m_ui->编辑框_邮箱->setText(reply.value(QStringLiteral("邮箱")));
     m_ui->编辑框_地址->setText(reply.value(QStringLiteral("地址")));
     m_ui->超级按钮_保存->setEnabled(true);
+    m_loaded = typed();
     focusAtEnd(m_ui->编辑框_联系人);
+}
+
+QStringList PersonalCentre::typed() const
+{
+    return {m_ui->编辑框_联系人->text(), m_ui->编辑框_电话->text(), m_ui->编辑框_邮箱->text(),
+            m_ui->编辑框_地址->text()};
+}
+
+bool PersonalCentre::hasUnsavedInput() const
+{
+    return typed() != m_loaded;
 }
 
 void PersonalCentre::save()

@@ -8,11 +8,14 @@
 #include "client/core/windowregistry.h"
 #include "client/net/request.h"
 #include "client/net/serverlink.h"
+#include "client/ui/common/glyphicons.h"
 #include "client/ui/common/inputrules.h"
+#include "client/ui/common/keyboard.h"
 #include "protocol/md5.h"
 #include "ui_registrationwindow.h"
 
 #include <QPointer>
+#include <QToolButton>
 
 namespace vantrell::client {
 
@@ -22,7 +25,7 @@ RegistrationWindow::RegistrationWindow(QWidget *parent) : QDialog(parent), m_ui(
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_DeleteOnClose);
     setAttribute(Qt::WA_StyledBackground);
-    m_ui->区域_标题栏->setAttribute(Qt::WA_StyledBackground);
+    m_ui->图形按钮_关闭->setIcon(glyphIcon(Glyph::Close, Qt::white));
     new WindowDragger(this);
 
     limitGbkBytes(m_ui->编辑框_用户名, 20);
@@ -33,8 +36,9 @@ RegistrationWindow::RegistrationWindow(QWidget *parent) : QDialog(parent), m_ui(
 
     connect(m_ui->按钮2, &QPushButton::clicked, this, &RegistrationWindow::submit);
     connect(m_ui->按钮1, &QPushButton::clicked, this, &QDialog::reject);
-    connect(m_ui->图形按钮_关闭, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_ui->图形按钮_关闭, &QToolButton::clicked, this, &QDialog::reject);
 
+    pressButtonsOnEnter(this);
     WindowRegistry::set(WindowId::Registration, this);
 }
 

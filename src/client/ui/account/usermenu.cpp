@@ -6,12 +6,14 @@
 #include "client/ui/account/changepassword.h"
 #include "client/ui/account/personalcentre.h"
 #include "client/ui/common/glyphicons.h"
+#include "client/ui/common/keyboard.h"
 #include "client/ui/common/pagecontrols.h"
 
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -93,6 +95,7 @@ UserMenu::UserMenu(QWidget *mainWindow) : QWidget(mainWindow, Qt::Tool | Qt::Fra
             });
     connect(addItem(QStringLiteral("超级按钮_退出菜单"), QStringLiteral("退出菜单")), &QPushButton::clicked,
             this, &QWidget::close);
+    pressButtonsOnEnter(this);
 }
 
 UserMenu::~UserMenu()
@@ -105,12 +108,36 @@ bool UserMenu::event(QEvent *event)
 {
     if (event->type() == QEvent::WindowActivate)
         m_wasActive = true;
-    else if (event->type() == QEvent::WindowDeactivate && m_wasActive && isVisible()) {
+    else if (event->type() == QEvent::WindowDeactivate && m_wasActive && isVisible() && !m_closingByKey) {
         g_autoClosedAt = QDateTime::currentMSecsSinceEpoch();
         close();
     } else if (event->type() == QEvent::Close && WindowRegistry::get(WindowId::UserMenu) == this)
         WindowRegistry::set(WindowId::UserMenu, nullptr);
     return QWidget::event(event);
+}
+
+void UserMenu::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape: {
+        // Not a close by a click elsewhere, which keeps the user button from opening the
+        // menu again for a moment.
+        m_closingByKey = true;
+        QWidget *owner = parentWidget();
+        close();
+        if (owner)
+            owner->activateWindow();
+        return;
+    }
+    case Qt::Key_Down:
+        focusNextChild();
+        return;
+    case Qt::Key_Up:
+        focusPreviousChild();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
 }
 
 bool UserMenu::closedJustNow()

@@ -1,7 +1,8 @@
 #pragma once
 
 // The small menu that hangs below the user button of the main window: the user name
-// and the account actions. It closes itself when it loses the focus.
+// and the account actions. It closes itself when it loses the focus, and on Esc; the
+// arrow keys move between its items and Enter picks one.
 
 #include <QUrl>
 #include <QWidget>
@@ -24,6 +25,7 @@ public:
 
 protected:
     bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void openPersonalCentre();
@@ -31,6 +33,7 @@ private:
 
     QLabel *m_userName = nullptr;
     bool m_wasActive = false;
+    bool m_closingByKey = false;
 };
 
 // Hands a web address to the system (default browser); tests replace it.

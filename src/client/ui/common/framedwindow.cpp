@@ -1,10 +1,14 @@
 #include "client/ui/common/framedwindow.h"
 
+#include "client/core/messagebox.h"
 #include "client/ui/common/glyphicons.h"
+#include "client/ui/common/keyboard.h"
 #include "client/ui/common/listlayout.h"
 
 #include <QFile>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLayout>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QSizeGrip>
@@ -16,6 +20,7 @@ namespace vantrell::client {
 FramedWindow::FramedWindow(QWidget *owner) : QWidget(owner, Qt::Dialog | Qt::FramelessWindowHint)
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    setAttribute(Qt::WA_StyledBackground); // the frame of the skin's sheet
     setProperty("role", QStringLiteral("framedWindow"));
     QFile sheet(QStringLiteral(":/skin/mainwindow.qss"));
     if (!owner && sheet.open(QIODevice::ReadOnly))
@@ -25,7 +30,31 @@ FramedWindow::FramedWindow(QWidget *owner) : QWidget(owner, Qt::Dialog | Qt::Fra
 void FramedWindow::adoptCloseButton(QToolButton *close)
 {
     close->setIcon(glyphIcon(Glyph::Close, Qt::white));
+    close->setFocusPolicy(Qt::NoFocus);
     connect(close, &QToolButton::clicked, this, &QWidget::close);
+}
+
+void FramedWindow::keyPressEvent(QKeyEvent *event)
+{
+    // Reaches the window only when the focused control did not take it: an open drop-down
+    // list or a cell being edited takes Esc for itself.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        if (!hasUnsavedInput() ||
+            askYesNo(this, QStringLiteral("放弃未保存的内容并关闭窗口?"), windowTitle()))
+            close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void FramedWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // The .ui layouts fill the window edge to edge; one pixel is left for the frame.
+    if (QLayout *outer = layout(); outer && outer->contentsMargins().isNull())
+        outer->setContentsMargins(1, 1, 1, 1);
+    pressButtonsOnEnter(this);
 }
 
 void FramedWindow::centreOnOwner()

@@ -5,9 +5,14 @@
 // that can be resized (its .ui gives a minimum but no fixed size) has a size grip in its
 // corner and opens at the size it had when the account last closed it
 // (client/ui/common/listlayout.h).
+//
+// Keys: Esc closes the window, after asking when it holds input that was typed but not
+// saved (hasUnsavedInput); Enter on a focused button presses it. The window has a 1 px
+// frame so that it stands out against a white page behind it.
 
 #include <QWidget>
 
+class QKeyEvent;
 class QSizeGrip;
 class QToolButton;
 
@@ -19,9 +24,16 @@ class FramedWindow : public QWidget
 public:
     explicit FramedWindow(QWidget *owner);
 
+    // Typed input that closing would lose: Esc asks before it closes such a window.
+    virtual bool hasUnsavedInput() const { return false; }
+
 protected:
-    // After setupUi: the close button's picture and action.
+    // After setupUi: the close button's picture and action. It takes no focus: Esc does
+    // what it does from the keyboard.
     void adoptCloseButton(QToolButton *close);
+
+    void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;

@@ -1,6 +1,8 @@
 #pragma once
 
-// Small round marks drawn in code for the state columns of the lists.
+// Small round marks drawn in code for the state columns of the lists. A column given marks
+// draws each beside its text, and the list's columns are stretched again so that it has
+// room for them.
 
 #include <QColor>
 #include <QIcon>

@@ -96,7 +96,7 @@ void FinancePage::fill(std::string_view gbkText)
 {
     static const QIcon partnerIcon = dotIcon(QColor(0x2f, 0x6f, 0xde));
     m_pager->fill(gbkText);
-    setColumnIcon(m_list, 3, partnerIcon);
+    setColumnIcon(m_list, 1, partnerIcon); // beside the partner's name
 }
 
 void FinancePage::resizeEvent(QResizeEvent *event)

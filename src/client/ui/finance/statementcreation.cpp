@@ -45,6 +45,7 @@ StatementCreation::StatementCreation(QWidget *owner, const QString &purchaserId)
         m_ui->日期框1->setDate(QDate::currentDate());
         m_ui->日期框2->setDate(QDate::currentDate());
     }
+    m_offeredEnd = m_ui->日期框2->date();
     m_ui->超级按钮1->setToolTip(kDateHint);
     connect(m_ui->日期框2, &QDateEdit::dateChanged, this, &StatementCreation::endDateChanged);
     connect(m_ui->超级按钮_生成对账单, &QPushButton::clicked, this, &StatementCreation::create);
@@ -78,6 +79,12 @@ void StatementCreation::fillDefaults(const Reply &reply)
         m_ui->日期框1->setDate(start);
     if (end.isValid())
         m_ui->日期框2->setDate(end);
+    m_offeredEnd = m_ui->日期框2->date();
+}
+
+bool StatementCreation::hasUnsavedInput() const
+{
+    return m_ui->日期框2->date() != m_offeredEnd;
 }
 
 void StatementCreation::fillAmount(const Reply &reply)

@@ -5,6 +5,7 @@
 
 #include "client/ui/common/framedwindow.h"
 
+#include <QDate>
 #include <memory>
 
 namespace Ui {
@@ -26,6 +27,8 @@ public:
     void fillAmount(const Reply &reply);
     void create();
     void showHint();
+    // An end date chosen other than the one the window opened with.
+    bool hasUnsavedInput() const override;
 
     long long amountFen() const { return m_amountFen; }
 
@@ -36,6 +39,7 @@ private:
     std::unique_ptr<Ui::StatementCreation> m_ui;
     QString m_purchaserId;
     long long m_amountFen = 0;
+    QDate m_offeredEnd; // the end date as the window opened with it
 };
 
 // The request text of a date: four-digit year, two-digit month and day.

@@ -143,6 +143,8 @@ FreightWindow::FreightWindow(QWidget *mainWindow) : FramedWindow(mainWindow), m_
     grid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                           QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
     grid->setItemDelegate(new ValueDelegate(this, grid));
+    // The arrow keys move between the cells; Tab goes on to the next control.
+    grid->setTabKeyNavigation(false);
 
     for (int column = 1; column <= kValueColumns; ++column) {
         QLineEdit *box = defaultBox(column);

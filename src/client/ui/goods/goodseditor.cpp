@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTabBar>
 #include <QToolButton>
 
 namespace vantrell::client {
@@ -70,6 +71,9 @@ GoodsEditor::GoodsEditor(QWidget *mainWindow, Mode mode, int goodsId)
     limitGbkBytes(m_ui->组合框_单位->lineEdit(), 4);
     limitGbkBytes(m_ui->组合框_分类->lineEdit(), 20);
     m_ui->组合框_分类->setEditText(kNoCategory);
+    // One page, nothing to choose: the tabs take no focus.
+    m_ui->高级选择夹1->setFocusPolicy(Qt::NoFocus);
+    m_ui->高级选择夹1->tabBar()->setFocusPolicy(Qt::NoFocus);
 
     // Enter walks through the fields in their order, as the form is filled top down.
     const QList<QLineEdit *> order = {m_ui->编辑框_商品名称,         m_ui->编辑框_商品编码,
@@ -114,6 +118,7 @@ GoodsEditor::GoodsEditor(QWidget *mainWindow, Mode mode, int goodsId)
         break;
     }
     m_ui->透明标签8->setText(heading);
+    m_shown = typed();
     centreOnOwner();
     if (m_mode == Mode::Add)
         send<protocol::Request::GoodsCategories>();
@@ -153,7 +158,26 @@ void GoodsEditor::fill(const Reply &reply)
     m_ui->组合框_单位->setEditText(value("库存单位"));
     m_ui->组合框_分类->setEditText(value("商品分类名称"));
     m_ui->超级按钮_增加编辑商品->setEnabled(true);
+    m_shown = typed();
     focusAtEnd(m_ui->编辑框_商品名称);
+}
+
+QStringList GoodsEditor::typed() const
+{
+    // The amount boxes drop their unit while they have the focus; that is no change.
+    return {m_ui->编辑框_商品名称->text(),
+            m_ui->编辑框_商品编码->text(),
+            m_ui->编辑框_商品规格->text(),
+            withoutSuffix(m_ui->编辑框_商品单价->text(), kYuan),
+            withoutSuffix(m_ui->编辑框_商品重量->text(), kKilogram),
+            m_ui->编辑框_商品库存->text(),
+            m_ui->组合框_单位->currentText(),
+            m_ui->组合框_分类->currentText()};
+}
+
+bool GoodsEditor::hasUnsavedInput() const
+{
+    return m_mode != Mode::View && typed() != m_shown;
 }
 
 bool GoodsEditor::refuse(const QString &text, QLineEdit *box)

@@ -6,6 +6,7 @@
 
 #include "client/ui/common/framedwindow.h"
 
+#include <QStringList>
 #include <memory>
 #include <string_view>
 
@@ -43,6 +44,9 @@ public:
     // Reply 返回商品基本信息.
     void fill(const Reply &reply);
     void submit();
+    // Adding or editing, and a box differs from what the window opened with (or what the
+    // server gave for the goods being edited).
+    bool hasUnsavedInput() const override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -50,10 +54,12 @@ protected:
 private:
     void step(QLineEdit *box, long long units);
     bool refuse(const QString &text, QLineEdit *box);
+    QStringList typed() const;
 
     std::unique_ptr<Ui::GoodsEditor> m_ui;
     Mode m_mode;
     int m_goodsId;
+    QStringList m_shown; // the boxes as the window opened or the goods arrived
 };
 
 // Fills a drop-down list from a category list text ("ID,name|..."): item text the name,

@@ -117,11 +117,15 @@ OrderPlacingWindow::OrderPlacingWindow(QWidget *owner) : FramedWindow(owner), m_
     goods->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                            QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
     goods->installEventFilter(this);
+    // The arrow keys move between the cells (typing a digit starts the quantity); Tab goes
+    // on to the next control.
+    goods->setTabKeyNavigation(false);
     setupGrid(m_ui->高级表格2,
               {QString(), QStringLiteral("件数"), QStringLiteral("重量"), QStringLiteral("商品金额"),
                QStringLiteral("运费"), QStringLiteral("总金额")});
     m_ui->高级表格2->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_ui->高级表格2->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_ui->高级表格2->setFocusPolicy(Qt::NoFocus); // figures only, nothing to do there
     resetGrids();
 
     connect(m_ui->超级按钮_订单管理_供应商采购商列表_搜索, &QToolButton::clicked, this,
@@ -142,6 +146,21 @@ OrderPlacingWindow::OrderPlacingWindow(QWidget *owner) : FramedWindow(owner), m_
     connect(m_ui->超级按钮_订单管理_下单, &QPushButton::clicked, this, &OrderPlacingWindow::submit);
     // A refused order comes back as a notice: the form may be corrected and sent again.
     Services::observeNotices(this, [this](const QString &) { setSubmitLocked(false); });
+
+    // Top down as the form is filled: the supplier, the goods, where to, then the order.
+    QWidget *const order[] = {m_ui->超级按钮_订单管理_供应商采购商列表_搜索,
+                              m_ui->编辑框_供应商_搜索,
+                              m_ui->超级按钮_供应商_搜索,
+                              m_ui->超级列表框_供应商列表,
+                              m_ui->超级按钮_订单管理_下单发货1,
+                              goods,
+                              m_ui->高级选择夹2,
+                              m_ui->编辑框_收货地址,
+                              m_ui->编辑框_给供应商留言,
+                              m_ui->超级按钮_订单管理_粘贴,
+                              m_ui->超级按钮_订单管理_下单};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+        setTabOrder(order[i], order[i + 1]);
 
     centreOnOwner();
 }
@@ -460,6 +479,12 @@ bool OrderPlacingWindow::completePaste(std::string_view gbkText)
     rebuildGoodsGrid();
     updateFreight();
     return true;
+}
+
+bool OrderPlacingWindow::hasUnsavedInput() const
+{
+    return !m_lines.isEmpty() || !trimSpaces(m_ui->编辑框_收货地址->text()).isEmpty() ||
+           !trimSpaces(m_ui->编辑框_给供应商留言->text()).isEmpty();
 }
 
 void OrderPlacingWindow::setSubmitLocked(bool locked)

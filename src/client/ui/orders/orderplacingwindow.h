@@ -77,6 +77,8 @@ public:
     void pasteLines();
     void pasteText(const QString &text);
     void submit();
+    // Goods lines, an address or a message typed: Esc asks before they are dropped.
+    bool hasUnsavedInput() const override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -9,6 +9,7 @@
 #include "client/ui/account/mainwindow.h"
 #include "client/ui/common/clickguard.h"
 #include "client/ui/common/inputrules.h"
+#include "client/ui/common/keyboard.h"
 #include "client/ui/common/listfiller.h"
 #include "client/ui/common/pagedlist.h"
 #include "client/ui/orders/orderhooks.h"
@@ -29,6 +30,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QShortcut>
 #include <QStyledItemDelegate>
 #include <QTabBar>
 #include <QTableWidget>
@@ -157,6 +159,7 @@ OrderViewWindow::OrderViewWindow(QWidget *mainWindow)
     goods->setRowCount(kGoodsRows + 1);
     goods->setColumnCount(8);
     goods->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    goods->setTabKeyNavigation(false); // the arrow keys move between cells, Tab goes on
     const QStringList goodsTitles{QStringLiteral("序号"), QStringLiteral("名称"), QStringLiteral("编码"),
                                   QStringLiteral("规格"), QStringLiteral("单位"), QStringLiteral("单价"),
                                   QStringLiteral("数量"), QStringLiteral("金额")};
@@ -181,6 +184,7 @@ OrderViewWindow::OrderViewWindow(QWidget *mainWindow)
     totals->setColumnCount(6);
     totals->setEditTriggers(QAbstractItemView::AllEditTriggers);
     totals->setItemDelegate(new FreightDelegate(totals));
+    totals->setTabKeyNavigation(false);
     totals->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     totals->verticalHeader()->setDefaultSectionSize(30);
     const QStringList totalTitles{QString(),
@@ -204,6 +208,9 @@ OrderViewWindow::OrderViewWindow(QWidget *mainWindow)
     });
 
     m_ui->高级选择夹1->tabBar()->hide();
+    // Its pages are chosen by the order's state, never by the user; with its bar hidden
+    // it would only swallow Tab.
+    m_ui->高级选择夹1->setFocusPolicy(Qt::NoFocus);
     m_ui->组合框2->lineEdit()->setPlaceholderText(QStringLiteral("请填写物流名称..."));
     m_ui->组合框3->lineEdit()->setPlaceholderText(QStringLiteral("请填写物流单号..."));
     m_ui->超级按钮_复制单号->hide();
@@ -239,6 +246,12 @@ OrderViewWindow::OrderViewWindow(QWidget *mainWindow)
     printButton->setMenu(printMenu);
     connect(printButton, &QToolButton::clicked, this, &OrderViewWindow::print);
     printButton->setVisible(appState().isSupplier());
+    const QKeySequence printKeys(Qt::CTRL | Qt::Key_P);
+    printButton->setToolTip(withKeys(QStringLiteral("打印发货单"), printKeys));
+    connect(new QShortcut(printKeys, this), &QShortcut::activated, this, [this] {
+        if (m_ui->图形按钮_打印->isVisible())
+            print();
+    });
 
     centreOnOwner();
     send<protocol::Request::OrderPage>(m_orderId);

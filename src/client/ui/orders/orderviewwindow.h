@@ -3,7 +3,7 @@
 // The order viewing window ("查看订单"): one order with its goods and totals, shipping
 // for the supplier, cancelling for the purchaser and the supplier's answer to a
 // cancellation. It works on the order it was opened for, whatever the main list shows
-// meanwhile.
+// meanwhile. Ctrl+P prints the shipping note, as the print button does.
 
 #include "client/ui/common/framedwindow.h"
 #include "client/ui/orders/shippingnote.h"
