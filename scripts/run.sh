@@ -51,8 +51,14 @@ if len(done) < len(wanted):
 open(path, "w", encoding="gbk", newline="\r\n").write("\n".join(out) + "\n")
 PY
 
+# 关于我们 and 使用帮助 open the demo's own pages of this checkout (docs/*.html).
+pages="file://$PWD/docs"
+pages=${pages// /%20}
+pages=${pages//,/%2C}
+
 "$bin/vantrell-server" --listen 127.0.0.1:8600 --db "sqlite:$data/vantrell.db" --demo \
-  --tls-cert "$cert" --tls-key "$bin/demo-server.key" &
+  --tls-cert "$cert" --tls-key "$bin/demo-server.key" \
+  --about "$pages/about.html" --help-url "$pages/help.html" &
 server=$!
 trap 'kill $server 2>/dev/null; wait $server 2>/dev/null || true' EXIT
 for _ in $(seq 50); do

@@ -1,9 +1,11 @@
 // A scripted walk through the client against a running server (127.0.0.1:8600 with
-// demo data): signs in as the demo supplier and the demo purchaser, visits every page
-// and account window, and writes a PNG of each window to --out DIR.
+// demo data): the login and registration windows, then signed in as the demo supplier
+// and the demo purchaser every page, the account windows, the pages behind 关于我们 and
+// 使用帮助, a message box and the exit question; writes a PNG of each window to --out DIR.
 
 #include "client/core/appstate.h"
 #include "client/core/messagebox.h"
+#include "client/core/translations.h"
 #include "client/core/userdata.h"
 #include "client/core/windowregistry.h"
 #include "client/net/dispatcher.h"
@@ -13,6 +15,8 @@
 #include "client/ui/account/mainwindow.h"
 #include "client/ui/account/mainwindowframe.h"
 #include "client/ui/account/personalcentre.h"
+#include "client/ui/account/registrationwindow.h"
+#include "client/ui/account/usermenu.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -21,9 +25,12 @@
 #include <QFile>
 #include <QFont>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QWidget>
 #include <cstdio>
 #include <functional>
@@ -33,16 +40,56 @@ using namespace vantrell::client;
 
 namespace {
 
-// No one is there to answer: questions get No, every box is printed.
+void saveShot(QWidget *window, const QString &path, QStringList &shots)
+{
+    if (window->grab().save(path))
+        shots << path;
+    else
+        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+}
+
+// No one is there to answer: questions get No, every box is printed. A box the tour
+// names beforehand is shown as the program shows it and photographed.
 class TourBoxes final : public MessageBoxes
 {
 public:
     MessageAnswer show(QWidget *, const QString &text, int style, const QString &caption) override
     {
         std::printf("  [box %d] %s: %s\n", style, qPrintable(caption), qPrintable(text));
+        if (!m_shotName.isEmpty() && m_shots) {
+            // Shown inside a plain window of its own: a box that is a window itself sizes
+            // that window when shown, which the offscreen platform cannot do and says so.
+            QWidget holder;
+            const std::unique_ptr<QMessageBox> box = buildMessageBox(&holder, text, style, caption);
+            box->setWindowFlags(Qt::Widget);
+            holder.show();
+            box->show();
+            holder.resize(box->size());
+            QCoreApplication::processEvents();
+            saveShot(box.get(), QDir(m_out).filePath(m_shotName + QStringLiteral(".png")), *m_shots);
+            m_shotName.clear();
+        }
         return style == StyleYesNo ? MessageAnswer::No : MessageAnswer::Ok;
     }
+
+    void photographNext(const QString &name, const QString &outDir, QStringList *shots)
+    {
+        m_shotName = name;
+        m_out = outDir;
+        m_shots = shots;
+    }
+
+private:
+    QString m_shotName;
+    QString m_out;
+    QStringList *m_shots = nullptr;
 };
+
+TourBoxes &tourBoxes()
+{
+    static TourBoxes boxes;
+    return boxes;
+}
 
 void pause(int ms)
 {
@@ -75,6 +122,16 @@ public:
         login.start();
         pause(900);
         shoot(&login, QStringLiteral("login"));
+
+        // 注册账号, and the box it shows for a form left empty.
+        auto *registration = new RegistrationWindow(&login);
+        registration->show();
+        pause(300);
+        shoot(registration, QStringLiteral("registration"));
+        tourBoxes().photographNext(QStringLiteral("messagebox-registration"), m_out, &m_shots);
+        registration->submit();
+        registration->reject();
+        pause(200);
         if (!visit(login, QStringLiteral("supplier"), QStringLiteral("supplier")))
             return 1;
         logOut();
@@ -140,28 +197,38 @@ private:
         shoot(WindowRegistry::get(WindowId::ChangePassword), QStringLiteral("changepassword-%1").arg(role));
         WindowRegistry::close(WindowId::ChangePassword);
         pause(200);
+
+        // 关于我们 and 使用帮助 ask the server for their addresses and hand them to the
+        // system's browser; here they are only named.
+        for (const char *item : {"超级按钮_关于我们", "超级按钮_使用帮助"}) {
+            main->toggleUserMenu();
+            pause(200);
+            if (QWidget *menu = WindowRegistry::get(WindowId::UserMenu)) {
+                if (auto *button = menu->findChild<QPushButton *>(QString::fromUtf8(item)))
+                    button->click();
+            }
+            pause(400);
+        }
+
+        // The exit question of the navigation's last item, answered No.
+        tourBoxes().photographNext(QStringLiteral("exit-question-%1").arg(role), m_out, &m_shots);
+        main->navigate(column, 5);
+        pause(200);
         return true;
     }
 
     void logOut()
     {
-        // The same road as after a password change: the connection goes and the login
-        // window comes back.
-        ServerLink &link = ServerLink::instance();
-        link.disconnect();
-        link.connectionLostReset();
+        // The same road as after a password change: the connection goes on purpose and
+        // the login window comes back, without a connection-lost box.
+        ServerLink::instance().logOut();
         pause(500);
     }
 
     void shoot(QWidget *window, const QString &name)
     {
-        if (!window)
-            return;
-        const QString path = QDir(m_out).filePath(name + QStringLiteral(".png"));
-        if (window->grab().save(path))
-            m_shots << path;
-        else
-            std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+        if (window)
+            saveShot(window, QDir(m_out).filePath(name + QStringLiteral(".png")), m_shots);
     }
 
     QString m_out;
@@ -184,6 +251,18 @@ void useLaptopScreen(const QString &configDir)
     qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + path.toLocal8Bit());
 }
 
+// The offscreen platform cannot raise a window and says so each time the program asks;
+// that one line is no failure. Every other message goes out as it came.
+QtMessageHandler g_defaultHandler = nullptr;
+
+void tourMessages(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (message == QStringLiteral("This plugin does not support raise()"))
+        return;
+    if (g_defaultHandler)
+        g_defaultHandler(type, context, message);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -198,14 +277,27 @@ int main(int argc, char **argv)
     }
     QTemporaryDir scratch;
     useLaptopScreen(scratch.path());
+    // Without a session (a plain console or a container) Qt would warn about the missing
+    // runtime directory and make one of its own in /tmp.
+    QTemporaryDir runtime;
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && runtime.isValid()) {
+        QFile::setPermissions(runtime.path(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    }
+    g_defaultHandler = qInstallMessageHandler(tourMessages);
 
     QApplication app(argc, argv);
     QApplication::setFont(QFont(QStringLiteral("WenQuanYi Micro Hei"), 9));
     QApplication::setQuitOnLastWindowClosed(false);
     QDir().mkpath(out);
+    loadQtTranslations();
 
-    TourBoxes boxes;
-    setMessageBoxes(&boxes);
+    setMessageBoxes(&tourBoxes());
+    setAddressOpener([](const QUrl &address) {
+        std::printf("  [page] %s\n",
+                    address.isEmpty() ? "(no address given to the server)" : qPrintable(address.toString()));
+    });
     // The tour's settings stay out of the run directory.
     const QString scratchData = QDir(scratch.path()).filePath(QStringLiteral("用户数据.txt"));
     if (!settings.isEmpty())

@@ -161,6 +161,23 @@ void ServerLink::showPendingMessages()
 
 void ServerLink::connectionLostReset()
 {
+    backToLogin(true);
+}
+
+void ServerLink::logOut()
+{
+    dropConnection();
+    backToLogin(false);
+}
+
+void ServerLink::dropConnection()
+{
+    ++m_connection;
+    disconnect();
+}
+
+void ServerLink::backToLogin(bool tellLost)
+{
     appState().connected = false;
     if (!WindowRegistry::isLoaded(WindowId::Main))
         return;
@@ -185,8 +202,10 @@ void ServerLink::connectionLostReset()
         WindowRegistry::close(id);
 
     QWidget *login = WindowRegistry::get(WindowId::Login);
-    const QString caption = login ? login->windowTitle() : appState().appTitle;
-    messageBoxes().show(nullptr, QString::fromUtf8(config::kConnectionLostText), StyleError, caption);
+    if (tellLost) {
+        const QString caption = login ? login->windowTitle() : appState().appTitle;
+        messageBoxes().show(nullptr, QString::fromUtf8(config::kConnectionLostText), StyleError, caption);
+    }
 
     WindowRegistry::close(WindowId::Main);
     login = WindowRegistry::get(WindowId::Login);

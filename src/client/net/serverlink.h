@@ -56,6 +56,14 @@ public:
     // Back to the login window: closes the secondary windows in their fixed order,
     // shows the connection-lost box, closes the main window, shows the login window.
     void connectionLostReset();
+    // The user's own way out (after a password change): the connection is dropped on
+    // purpose and the same road leads back to the login window, without the
+    // connection-lost box, which is for losses only.
+    void logOut();
+    // Drops the connection on purpose: whatever of it is still queued, its loss included,
+    // is ignored. logOut() starts with this; a caller that shows a box first drops the
+    // connection before it, so that the box's loop cannot take the end for a loss.
+    void dropConnection();
 
     // Also abandons a connect under way; its waiting callers are told `false`.
     void disconnect();
@@ -82,6 +90,7 @@ private:
     void showPendingMessages();
     void onConnectDone(quint64 connection, bool ok, net::ConnectError why);
     void finishConnect(bool connected);
+    void backToLogin(bool tellLost);
 
     struct PendingMessage
     {

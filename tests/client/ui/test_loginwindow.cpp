@@ -53,6 +53,16 @@ protected:
     {
         return test::child<QLineEdit>(m_window.get(), QStringLiteral("编辑框_用户名"));
     }
+    // The server's refusal of a login that waits, with its box, as it comes.
+    void answerLogin()
+    {
+        if (!m_window->isWaitingForLogin())
+            return;
+        client::ServerLink::instance().deliver(
+            test::gbkPayload(QStringLiteral("提示信息_错误|内容[用户名或密码错误!]")));
+        test::processPending();
+        m_boxes.clear();
+    }
     QLineEdit *password() const
     {
         return test::child<QLineEdit>(m_window.get(), QStringLiteral("编辑框_密码"));
@@ -148,6 +158,7 @@ TEST_F(Login, EnterInEitherBoxFollowsTheFourCombinations)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.box) + " user=" + c.userText + " password=" + c.passwordText);
+        answerLogin();
         m_requests.clear();
         m_boxes.clear();
         user()->setText(QString::fromUtf8(c.userText));
@@ -177,7 +188,52 @@ TEST_F(Login, LoginSendsTheDigestAndStoresTheAttempt)
     EXPECT_EQ(client::appState().currentUserName, QStringLiteral("张三"));
     EXPECT_EQ(client::appState().currentPassword, QStringLiteral("密码1"));
     EXPECT_EQ(UserData::read(kSection, QStringLiteral("用户名")), QStringLiteral("张三"));
-    EXPECT_TRUE(test::child<QPushButton>(m_window.get(), QStringLiteral("图形按钮_登录"))->isEnabled());
+}
+
+TEST_F(Login, TheButtonWaitsForTheAnswerAndSaysSo)
+{
+    auto *button = test::child<QPushButton>(m_window.get(), QStringLiteral("图形按钮_登录"));
+    const QString idle = button->text();
+    user()->setText(QStringLiteral("张三"));
+    password()->setText(QStringLiteral("密码1"));
+    password()->setFocus();
+    QTest::keyClick(password(), Qt::Key_Return);
+    ASSERT_EQ(m_requests.payloads().size(), 1);
+    EXPECT_FALSE(button->isEnabled());
+    EXPECT_EQ(button->text(), QStringLiteral("正在登录..."));
+    EXPECT_TRUE(m_window->isWaitingForLogin());
+    // Another Enter or click meanwhile sends nothing more.
+    QTest::keyClick(password(), Qt::Key_Return);
+    m_window->startLogin();
+    EXPECT_EQ(m_requests.payloads().size(), 1);
+
+    // The server refuses: the notice ends the wait.
+    answerLogin();
+    EXPECT_TRUE(button->isEnabled());
+    EXPECT_EQ(button->text(), idle);
+    EXPECT_FALSE(m_window->isWaitingForLogin());
+
+    // A focused 登录 takes Enter as a press.
+    m_requests.clear();
+    button->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(button, Qt::Key_Return);
+    EXPECT_EQ(m_requests.payloads().size(), 1);
+    EXPECT_EQ(button->text(), QStringLiteral("正在登录..."));
+    // The main window opening hides the login window: answered.
+    m_window->hide();
+    EXPECT_TRUE(button->isEnabled());
+    EXPECT_EQ(button->text(), idle);
+    m_window->show();
+
+    // A silent server does not keep the button off for good.
+    m_window->setLoginWait(200);
+    m_window->startLogin();
+    EXPECT_FALSE(button->isEnabled());
+    ASSERT_TRUE(test::waitFor([&] { return button->isEnabled(); }, 3000));
+    EXPECT_EQ(button->text(), idle);
+    test::processPending();
+    ASSERT_EQ(m_boxes.shown().size(), 1);
+    EXPECT_EQ(m_boxes.last().text, QStringLiteral("服务器没有响应,请稍后再试。"));
 }
 
 TEST_F(Login, EmptyOrUnsafeInputIsRefusedWithNothingSent)
@@ -344,10 +400,16 @@ TEST_F(LoginConnect, AServerThatNeverAcceptsLeavesTheWindowWorkingThenSaysSo)
 
 TEST_F(LoginConnect, ANormalConnectSendsTheVersionCheckThenTheLogin)
 {
-    test::RecordingPeer peer(2);
+    // Waits a while for a third message that never comes, then hangs up.
+    test::RecordingPeer peer(3, 1500);
     client::appState().serverPort = peer.port();
     const QString idleText = loginButton()->text();
     QTest::mouseClick(loginButton(), Qt::LeftButton);
+    EXPECT_FALSE(loginButton()->isEnabled());
+    EXPECT_EQ(loginButton()->text(), QStringLiteral("正在连接服务器..."));
+    // Connected and the login sent: it waits for the answer, then the peer hangs up, and a
+    // lost connection ends the wait too.
+    ASSERT_TRUE(test::waitFor([&] { return loginButton()->text() == QStringLiteral("正在登录..."); }, 5000));
     EXPECT_FALSE(loginButton()->isEnabled());
     ASSERT_TRUE(test::waitFor([&] { return loginButton()->isEnabled(); }, 5000));
     EXPECT_EQ(loginButton()->text(), idleText);

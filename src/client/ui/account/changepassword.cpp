@@ -78,12 +78,14 @@ void ChangePassword::submit()
 
 void logoutAfterPasswordChange()
 {
+    // The server keeps this session and ends the account's others; the client ends this
+    // one itself. No loss to report: the box says what happened, then the login window.
+    ServerLink &link = ServerLink::instance();
+    link.dropConnection();
     messageBoxes().show(WindowRegistry::get(WindowId::ChangePassword),
                         QStringLiteral("密码修改成功,请重新登陆!"), StyleInformation,
                         QStringLiteral("修改密码"));
-    ServerLink &link = ServerLink::instance();
-    link.disconnect();
-    link.connectionLostReset();
+    link.logOut();
 }
 
 } // namespace vantrell::client

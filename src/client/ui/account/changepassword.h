@@ -27,8 +27,8 @@ private:
     std::unique_ptr<Ui::ChangePassword> m_ui;
 };
 
-// Reply 密码修改成功: the box, then the connection is dropped and the program returns
-// to the login window.
+// Reply 密码修改成功: the connection is dropped, the box says so and the program returns
+// to the login window; a deliberate logout shows no connection-lost box.
 void logoutAfterPasswordChange();
 
 } // namespace vantrell::client

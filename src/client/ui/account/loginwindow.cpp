@@ -11,8 +11,10 @@
 #include "client/core/windowregistry.h"
 #include "client/net/request.h"
 #include "client/net/serverlink.h"
+#include "client/net/services.h"
 #include "client/ui/account/registrationwindow.h"
 #include "client/ui/common/inputrules.h"
+#include "client/ui/common/keyboard.h"
 #include "protocol/md5.h"
 #include "protocol/scramble.h"
 #include "ui_loginwindow.h"
@@ -20,6 +22,7 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QHideEvent>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QScreen>
@@ -33,11 +36,13 @@ constexpr int kFadeSteps = 51;
 constexpr int kFadeStepMs = 10;
 
 const QString kAccountSection = QStringLiteral("账号信息");
+const QString kConnecting = QStringLiteral("正在连接服务器...");
+const QString kLoggingIn = QStringLiteral("正在登录...");
 
 } // namespace
 
 LoginWindow::LoginWindow(QWidget *parent)
-    : QWidget(parent), m_ui(new Ui::LoginWindow), m_fadeTimer(new QTimer(this))
+    : QWidget(parent), m_ui(new Ui::LoginWindow), m_fadeTimer(new QTimer(this)), m_loginWait(new QTimer(this))
 {
     m_ui->setupUi(this);
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -54,6 +59,22 @@ LoginWindow::LoginWindow(QWidget *parent)
     connect(m_ui->超级按钮_找回密码, &QPushButton::clicked, this, &LoginWindow::showPasswordRecovery);
     connect(m_ui->图形按钮_最小化, &QPushButton::clicked, this, &QWidget::showMinimized);
     connect(m_ui->图形按钮_关闭, &QPushButton::clicked, this, &LoginWindow::closeWithFade);
+    pressButtonsOnEnter(this);
+
+    // The ends of a login's wait. A refused login comes back as a notice; a silent server
+    // does not keep the button off for good.
+    m_loginWait->setSingleShot(true);
+    m_loginWait->setInterval(kLoginWaitMs);
+    connect(m_loginWait, &QTimer::timeout, this, [this] {
+        showBusy({});
+        ServerLink::instance().deferMessageBox(QStringLiteral("服务器没有响应,请稍后再试。"),
+                                               StyleInformation, windowTitle());
+    });
+    Services::observeNotices(this, [this](const QString &) {
+        if (isWaitingForLogin())
+            showBusy({});
+    });
+    connect(&ServerLink::instance(), &ServerLink::connectionLost, this, [this] { showBusy({}); });
 
     WindowRegistry::set(WindowId::Login, this);
 }
@@ -142,7 +163,7 @@ void LoginWindow::startLogin()
     if (!screenTyped({userName, password}, this))
         return;
 
-    showConnecting(true);
+    showBusy(kConnecting);
     saveAccount();
     AppState &state = appState();
     state.currentUserName = userName;
@@ -152,26 +173,51 @@ void LoginWindow::startLogin()
     ServerLink::instance().connectAndAnnounce([window = QPointer(this), userName, password](bool connected) {
         if (!window)
             return;
-        if (connected) {
-            ServerLink::instance().sendRequest(
-                QStringLiteral("登陆系统_用户登陆"),
-                RequestFields()
-                    .add(QStringLiteral("用户名"), userName)
-                    .add(QStringLiteral("密码"),
-                         QString::fromStdString(protocol::md5Hex(toGbkString(password))))
-                    .bytes());
-        }
-        window->showConnecting(false);
+        const bool sent =
+            connected && ServerLink::instance().sendRequest(
+                             QStringLiteral("登陆系统_用户登陆"),
+                             RequestFields()
+                                 .add(QStringLiteral("用户名"), userName)
+                                 .add(QStringLiteral("密码"),
+                                      QString::fromStdString(protocol::md5Hex(toGbkString(password))))
+                                 .bytes());
+        window->showBusy(sent ? kLoggingIn : QString());
     });
 }
 
-void LoginWindow::showConnecting(bool on)
+void LoginWindow::showBusy(const QString &text)
 {
     QPushButton *button = m_ui->图形按钮_登录;
-    if (on && button->isEnabled())
+    if (!text.isEmpty() && button->isEnabled())
         m_loginText = button->text();
-    button->setEnabled(!on);
-    button->setText(on ? QStringLiteral("正在连接服务器...") : m_loginText);
+    if (text.isEmpty() && button->isEnabled())
+        return;
+    button->setEnabled(text.isEmpty());
+    button->setText(text.isEmpty() ? m_loginText : text);
+    if (text == kLoggingIn)
+        m_loginWait->start();
+    else
+        m_loginWait->stop();
+}
+
+void LoginWindow::setLoginWait(int ms)
+{
+    m_loginWait->setInterval(ms);
+}
+
+bool LoginWindow::isWaitingForLogin() const
+{
+    return m_loginWait->isActive();
+}
+
+void LoginWindow::hideEvent(QHideEvent *event)
+{
+    // Hidden for the main window: the login was answered. Back after a logout, the
+    // button is ready again.
+    // Minimising is no answer (that hide comes from the window system).
+    QWidget::hideEvent(event);
+    if (!event->spontaneous())
+        showBusy({});
 }
 
 void LoginWindow::openRegistration()

@@ -1,6 +1,11 @@
 #pragma once
 
 // The start-up window: sign in, open the registration window, password recovery.
+//
+// While a login waits, 登录 is off and says for what: "正在连接服务器..." during the
+// connect, "正在登录..." once the login has gone, until the server answers (the main
+// window opens, or a notice says why not), the connection ends or kLoginWaitMs pass
+// (then a box says that the server did not answer).
 
 #include <QString>
 #include <QWidget>
@@ -36,22 +41,29 @@ public:
     void closeWithFade();
 
     bool isFading() const;
+    // The login has gone and no answer came yet.
+    bool isWaitingForLogin() const;
+
+    static constexpr int kLoginWaitMs = 20000;
+    void setLoginWait(int ms); // tests shorten it
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void fade(int from, int to, std::function<void()> done);
     void focusEdit(QWidget *edit);
-    // 登录 is off and says so while the connect for a login is under way.
-    void showConnecting(bool on);
+    // 登录 off with `text` on it; an empty text gives the button back.
+    void showBusy(const QString &text);
 
     Ui::LoginWindow *m_ui;
     QTimer *m_fadeTimer;
+    QTimer *m_loginWait;
     int m_fadeStep = 0;
     bool m_ending = false;
-    QString m_loginText; // the button's own text while it says that it is connecting
+    QString m_loginText; // the button's own text while it says what it waits for
 };
 
 } // namespace vantrell::client
