@@ -502,6 +502,18 @@ TEST_F(KeyboardTest, EnterSubmitsThePasswordChangeAndPressesTheFocusedButton)
     EXPECT_TRUE(password.isNull());
     EXPECT_TRUE(boxes.shown().isEmpty());
 
+    // Enter in the registration form registers, as in any dialog: here it is refused.
+    boxes.clear();
+    QPointer<RegistrationWindow> registration = new RegistrationWindow;
+    activate(registration);
+    auto *name = child<QLineEdit>(registration, QStringLiteral("编辑框_用户名"));
+    name->setFocus();
+    QTest::keyClick(name, Qt::Key_Return);
+    EXPECT_EQ(boxes.last().text, QStringLiteral("用户名长度必须超过4个字符!"));
+    registration->close();
+    processPending();
+    boxes.clear();
+
     // The goods editor walks its boxes with Enter; the last Enter reaches 提交 without
     // pressing it, the next one presses it.
     openGoodsEditor(main, GoodsEditor::Mode::Add, 0);

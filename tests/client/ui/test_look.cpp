@@ -18,6 +18,7 @@
 #include "client/ui/common/listfiller.h"
 #include "client/ui/common/stalerows.h"
 #include "client/ui/finance/financepage.h"
+#include "client/ui/finance/financewindow.h"
 #include "client/ui/orders/orderpage.h"
 #include "protocol/listreply.h"
 #include "support/client/clienttestenv.h"
@@ -332,6 +333,47 @@ TEST_F(LookTest, OldRowsGreyOnceAnotherTabOrSearchIsAskedForUntilTheReply)
     // Turning the page asks for other rows too.
     child<QPushButton>(main, QStringLiteral("按钮_订单_下一页"))->click();
     EXPECT_TRUE(rowsGreyed(list));
+}
+
+TEST_F(LookTest, TheFinanceWindowsListsGreyForTheirOwnQueriesOnly)
+{
+    signIn(true);
+    openFinanceWindow(main, QStringLiteral("7"));
+    QWidget *window = WindowRegistry::get(WindowId::FinanceReconciliation);
+    ASSERT_NE(window, nullptr);
+    window->show();
+    ListReplyBuilder statements;
+    statements.extra("公司", "鲜达商贸有限公司")
+        .pages(2, 1)
+        .column("ID", 0)
+        .column("账单状态", 80, 1)
+        .column("对账单号", 130);
+    statements.row({"11", "待对账", "DZ202603040001"}).row({"12", "已结算", "DZ202603060001"});
+    const QString statementReply = QStringLiteral("基础通讯_财务结算窗口/返回查询对账单列表|") +
+                                   QString::fromStdString(statements.str());
+    deliver(statementReply);
+    auto *list = child<QTreeWidget>(window, QStringLiteral("超级列表框1"));
+    auto *details = child<QTreeWidget>(window, QStringLiteral("超级列表框2"));
+    ListReplyBuilder orders;
+    orders.extra("状态位置", "结算明细").pages(1, 1).column("ID", 0).column("订单号", 120);
+    orders.row({"501", "DD202603020001"});
+    deliver(QStringLiteral("基础通讯_财务结算窗口/返回结算明细|") + QString::fromStdString(orders.str()));
+    deliver(statementReply);
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    ASSERT_EQ(details->topLevelItemCount(), 1);
+
+    // 已结算 asks for details: those grey, the statements do not.
+    child<QPushButton>(window, QStringLiteral("超级按钮_财务对账_已结算"))->click();
+    EXPECT_TRUE(rowsGreyed(details));
+    EXPECT_FALSE(rowsGreyed(list));
+    // The statements' next page greys the statements.
+    child<QPushButton>(window, QStringLiteral("按钮_财务对账_下一页"))->click();
+    EXPECT_TRUE(rowsGreyed(list));
+    deliver(statementReply);
+    EXPECT_FALSE(rowsGreyed(list));
+    child<QPushButton>(window, QStringLiteral("超级按钮_财务对账_全部记录"))->click();
+    EXPECT_TRUE(rowsGreyed(list));
+    WindowRegistry::close(WindowId::FinanceReconciliation);
 }
 
 TEST_F(LookTest, SecondaryWindowsHaveAFrameAndTheRegistrationTitleBarIsTheOthers)

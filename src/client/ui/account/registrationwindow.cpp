@@ -38,6 +38,8 @@ RegistrationWindow::RegistrationWindow(QWidget *parent) : QDialog(parent), m_ui(
     connect(m_ui->按钮1, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_ui->图形按钮_关闭, &QToolButton::clicked, this, &QDialog::reject);
 
+    // Enter in the form registers, as in any dialog; Enter on 取消 cancels.
+    m_ui->按钮2->setDefault(true);
     pressButtonsOnEnter(this);
     WindowRegistry::set(WindowId::Registration, this);
 }

@@ -12,9 +12,11 @@
 #include "client/ui/common/listfiller.h"
 #include "client/ui/common/pagedlist.h"
 #include "client/ui/common/spreadsheet.h"
+#include "client/ui/common/stalerows.h"
 #include "client/ui/common/stateicons.h"
 #include "client/ui/finance/statementcreation.h"
 #include "client/ui/orders/orderhooks.h"
+#include "protocol/fieldtext.h"
 #include "protocol/listreply.h"
 #include "ui_financewindow.h"
 
@@ -118,6 +120,25 @@ FinanceWindow::FinanceWindow(QWidget *mainWindow, const QString &partnerId)
             [this] { confirmSelected(actionCaption() == kReconcile ? 1 : 2); });
     connect(m_ui->超级按钮_结算, &QPushButton::clicked, this, &FinanceWindow::openStatementCreation);
     connect(m_ui->按钮_导出, &QPushButton::clicked, this, &FinanceWindow::chooseExportPath);
+
+    // Old rows grey while another query of their list is on its way: each tab's search and
+    // pager, the tiles and 返回 for the statements, another statement's details.
+    for (QLineEdit *box : {m_ui->编辑框_财务对账_搜索, m_ui->编辑框_结算明细})
+        box->setProperty("role", QStringLiteral("search"));
+    greyRowsOnNewQuery(m_ui->页_结算记录, m_ui->超级列表框1);
+    greyRowsOnNewQuery(m_ui->页_结算明细, m_ui->超级列表框2);
+    for (QPushButton *button : {m_ui->超级按钮_财务对账_全部记录, m_ui->超级按钮_返回})
+        connect(button, &QPushButton::clicked, this, [this] {
+            if (protocol::isClean(toGbkString(m_ui->编辑框_财务对账_搜索->text())))
+                greyRows(m_ui->超级列表框1);
+        });
+    const auto greyDetails = [this] {
+        if (protocol::isClean(toGbkString(m_ui->编辑框_结算明细->text())))
+            greyRows(m_ui->超级列表框2);
+    };
+    connect(m_ui->超级按钮_财务对账_已结算, &QPushButton::clicked, this, greyDetails);
+    connect(m_ui->超级按钮_财务对账_未结算, &QPushButton::clicked, this, greyDetails);
+    connect(m_ui->超级列表框1, &QTreeWidget::itemDoubleClicked, this, greyDetails);
 
     connect(m_ui->超级列表框1, &QTreeWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { openContextMenu(m_ui->超级列表框1->viewport()->mapToGlobal(pos)); });
