@@ -16,12 +16,14 @@
 #include "client/ui/freight/freightwindow.h"
 #include "client/ui/goods/goodseditor.h"
 #include "client/ui/goods/grantwindow.h"
+#include "client/ui/goods/purchasergoodspage.h"
 #include "client/ui/orders/goodschooserwindow.h"
 #include "client/ui/orders/orderhooks.h"
 #include "client/ui/orders/orderpage.h"
 #include "client/ui/orders/orderplacingwindow.h"
 #include "client/ui/orders/orderviewwindow.h"
 #include "client/ui/partners/cooperationwindow.h"
+#include "client/ui/partners/supplierdropdown.h"
 #include "support/client/clienttestenv.h"
 #include "support/client/fakemessageboxes.h"
 
@@ -31,6 +33,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabBar>
@@ -683,4 +686,54 @@ TEST_F(KeyboardTest, TheUserMenuGoesWithEscAndItsItemsWithTheArrowsAndEnter)
     EXPECT_FALSE(WindowRegistry::isLoaded(WindowId::UserMenu));
     EXPECT_TRUE(WindowRegistry::isLoaded(WindowId::ChangePassword));
     WindowRegistry::close(WindowId::ChangePassword);
+}
+
+TEST_F(KeyboardTest, TheSupplierDropDownIsBrowsedWithTheArrowsPickedWithEnterAndLeftWithEsc)
+{
+    signIn(false);
+    activate(main);
+    main->navigate(NavColumn::Purchaser, 2);
+    processPending();
+    auto *arrow = child<QPushButton>(main, QStringLiteral("超级按钮_供应商列表_搜索"));
+    auto *label = child<QLabel>(main, QStringLiteral("透明标签_供应商列表"));
+    const QString none = label->text();
+    const QString partners = QStringLiteral(
+        "基础通讯_返回合作商列表/下拉菜单|合计页数[1]当前页数[1]列标详情_列信息[ID_0_0]"
+        "列标详情_列信息[公司名称_180_0]数据详情_ID[5]公司名称[远航贸易]数据详情_ID[6]公司名称[东方食品]");
+
+    arrow->click();
+    auto *dropDown = WindowRegistry::as<SupplierDropDown>(WindowId::SupplierDropDown);
+    ASSERT_NE(dropDown, nullptr);
+    activate(dropDown);
+    deliver(partners);
+    QTreeWidget *list = dropDown->list();
+    list->setFocus();
+    requests.clear();
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(list, Qt::Key_Down);
+    processPending();
+    ASSERT_TRUE(WindowRegistry::isLoaded(WindowId::SupplierDropDown)) << "an arrow key picked a row";
+    EXPECT_EQ(list->currentItem()->text(1), QStringLiteral("东方食品"));
+    QTest::keyClick(list, Qt::Key_Up);
+    QTest::keyClick(list, Qt::Key_Return);
+    processPending();
+    EXPECT_FALSE(WindowRegistry::isLoaded(WindowId::SupplierDropDown));
+    EXPECT_EQ(label->text(), QStringLiteral("远航贸易"));
+    EXPECT_EQ(main->purchaserGoodsPage()->chosenSupplier(), 5);
+    EXPECT_EQ(requests.texts().size(), 1); // one pick, one query
+
+    // Esc leaves without a pick and hands the focus back to the arrow.
+    arrow->click();
+    dropDown = WindowRegistry::as<SupplierDropDown>(WindowId::SupplierDropDown);
+    ASSERT_NE(dropDown, nullptr);
+    activate(dropDown);
+    deliver(partners);
+    requests.clear();
+    QTest::keyClick(child<QLineEdit>(dropDown, QStringLiteral("编辑框_供应商_搜索")), Qt::Key_Escape);
+    processPending();
+    EXPECT_FALSE(WindowRegistry::isLoaded(WindowId::SupplierDropDown));
+    EXPECT_EQ(label->text(), QStringLiteral("远航贸易"));
+    EXPECT_TRUE(requests.texts().isEmpty());
+    EXPECT_EQ(QApplication::focusWidget(), arrow);
+    EXPECT_NE(none, label->text());
 }

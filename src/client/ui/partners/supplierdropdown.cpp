@@ -8,8 +8,10 @@
 #include "client/ui/common/listfiller.h"
 #include "ui_supplierdropdown.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPointer>
@@ -79,7 +81,12 @@ SupplierDropDown::SupplierDropDown(QPushButton *arrow, PartnerPicked picked)
         search();
         clickGuard({m_ui->编辑框_供应商_搜索});
     });
-    connect(m_ui->超级列表框1, &QTreeWidget::itemSelectionChanged, this, &SupplierDropDown::picked);
+    connect(m_ui->超级列表框1, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (!m_browsing)
+            SupplierDropDown::picked();
+    });
+    connect(m_ui->超级列表框1, &QTreeWidget::itemActivated, this, &SupplierDropDown::picked);
+    m_ui->超级列表框1->installEventFilter(this);
 
     // The main window re-places the drop-down after it moved; keep it under the arrow.
     arrow->window()->installEventFilter(this);
@@ -130,6 +137,9 @@ void SupplierDropDown::placeBesideArrow()
 
 void SupplierDropDown::picked()
 {
+    // A click may both select and activate a row: one pick only.
+    if (m_closing)
+        return;
     const QList<QTreeWidgetItem *> selected = m_ui->超级列表框1->selectedItems();
     const int id = selected.isEmpty() ? 0 : selected.first()->text(0).toInt();
     const QString company = selected.isEmpty() ? QString() : selected.first()->text(1);
@@ -173,11 +183,47 @@ bool SupplierDropDown::event(QEvent *event)
     return QWidget::event(event);
 }
 
-bool SupplierDropDown::eventFilter(QObject *, QEvent *event)
+bool SupplierDropDown::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_ui->超级列表框1) {
+        // Moving with the keyboard selects as it goes; that is browsing, not a pick. The
+        // key is handed on with the flag set, and the flag dropped again after it.
+        if (event->type() == QEvent::KeyPress && !m_browsing) {
+            switch (static_cast<QKeyEvent *>(event)->key()) {
+            case Qt::Key_Up:
+            case Qt::Key_Down:
+            case Qt::Key_PageUp:
+            case Qt::Key_PageDown:
+            case Qt::Key_Home:
+            case Qt::Key_End: {
+                m_browsing = true;
+                QCoreApplication::sendEvent(watched, event);
+                m_browsing = false;
+                return true;
+            }
+            default:
+                break;
+            }
+        }
+        return false;
+    }
     if (event->type() == QEvent::Move || event->type() == QEvent::Resize)
         QTimer::singleShot(0, this, &SupplierDropDown::placeBesideArrow);
     return false;
+}
+
+void SupplierDropDown::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        QPointer<QPushButton> arrow = m_arrow;
+        close();
+        if (arrow) {
+            arrow->window()->activateWindow();
+            arrow->setFocus(Qt::OtherFocusReason);
+        }
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void SupplierDropDown::hideEvent(QHideEvent *event)

@@ -2,7 +2,9 @@
 
 // The supplier drop-down: a small borderless list of the user's active partners that
 // hangs below an arrow button of a main-window page. Picking a row hands the partner to
-// the owner page and closes the list; so do losing the focus and a second arrow click.
+// the owner page and closes the list; so do losing the focus, a second arrow click and
+// Esc, which gives the focus back to the arrow. The arrow keys move through the rows
+// without picking; Enter picks the current one.
 
 #include <QPointer>
 #include <QPushButton>
@@ -45,6 +47,7 @@ protected:
     bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void picked();
@@ -54,6 +57,7 @@ private:
     PartnerPicked m_picked;
     bool m_wasActive = false;
     bool m_closing = false;
+    bool m_browsing = false; // the arrow keys move the selection: no pick
 };
 
 // Binds an owner page's arrow button and the label beside it to the drop-down.
