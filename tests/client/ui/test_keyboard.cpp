@@ -37,6 +37,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -736,4 +737,30 @@ TEST_F(KeyboardTest, TheSupplierDropDownIsBrowsedWithTheArrowsPickedWithEnterAnd
     EXPECT_TRUE(requests.texts().isEmpty());
     EXPECT_EQ(QApplication::focusWidget(), arrow);
     EXPECT_NE(none, label->text());
+}
+
+TEST_F(KeyboardTest, EnterOnAListRowOpensItAsADoubleClickDoes)
+{
+    signIn(true);
+    activate(main);
+    QList<QString> viewed;
+    setOrderViewerOpener([&viewed](QWidget *) { viewed << viewedOrderId(); });
+    deliver(
+        QStringLiteral("基础通讯_返回订单列表|合计页数[1]当前页数[1]列标详情_列信息[ID_0_0]"
+                       "列标详情_列信息[订单状态_80_1]列标详情_列信息[订单号_120_1]"
+                       "数据详情_ID[7]订单状态[待发货]订单号[DD7]数据详情_ID[8]订单状态[已发货]订单号[DD8]"));
+    QTreeWidget *list = main->orderPage()->list();
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Down); // the first row
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(viewed, QList<QString>{QStringLiteral("8")});
+
+    // Greyed rows wait for a new reply: nothing to open.
+    child<QTabWidget>(main, QStringLiteral("高级选择夹_订单管理"))->setCurrentIndex(1);
+    list->setCurrentItem(list->topLevelItem(0));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(viewed.size(), 1);
+    setOrderViewerOpener({});
 }

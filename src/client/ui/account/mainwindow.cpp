@@ -27,6 +27,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QTreeWidget>
 
 namespace vantrell::client {
 
@@ -238,6 +239,8 @@ void MainWindow::buildKeys()
     if (appState().isPurchaser())
         m_orders->actionButton()->setToolTip(withKeys(QStringLiteral("下单"), kAddKeys));
 
+    for (QTreeWidget *list : {m_orders->list(), m_goods->list(), m_purchaserGoods->list(), m_finance->list()})
+        enterOpensRows(list);
     greyRowsOnNewQuery(m_orders, m_orders->list());
     greyRowsOnNewQuery(m_goods, m_goods->list());
     greyRowsOnNewQuery(m_partners, m_partners->pager()->list());

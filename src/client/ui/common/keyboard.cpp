@@ -5,7 +5,10 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QToolButton>
+#include <QTreeWidget>
+
 #include <QWidget>
+#include <algorithm>
 
 namespace vantrell::client {
 
@@ -33,7 +36,36 @@ protected:
     }
 };
 
+class EnterOpens final : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) ||
+            (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+            return false;
+        auto *list = static_cast<QTreeWidget *>(watched);
+        QTreeWidgetItem *row = list->currentItem();
+        if (!row || row->isDisabled() || !row->isSelected())
+            return false;
+        emit list->itemDoubleClicked(row, std::max(list->currentColumn(), 0));
+        return true;
+    }
+};
+
 } // namespace
+
+void enterOpensRows(QTreeWidget *list)
+{
+    if (list)
+        list->installEventFilter(new EnterOpens(list));
+}
 
 void pressButtonsOnEnter(QWidget *window)
 {

@@ -5,6 +5,7 @@
 #include <QKeySequence>
 #include <QString>
 
+class QTreeWidget;
 class QWidget;
 
 namespace vantrell::client {
@@ -14,6 +15,10 @@ namespace vantrell::client {
 // pressed with Space. Covers the buttons the window holds when called; calling again
 // adds the ones made since.
 void pressButtonsOnEnter(QWidget *window);
+
+// Enter on the list's current row does what a double click on it does (opens, edits or
+// views it). Greyed rows, waiting for a new query's reply, are not opened.
+void enterOpensRows(QTreeWidget *list);
 
 // "搜索 (Ctrl+F)": a tool tip naming the keys that do the same.
 QString withKeys(const QString &tip, const QKeySequence &keys);

@@ -8,6 +8,7 @@
 #include "client/net/request.h"
 #include "client/ui/common/clickguard.h"
 #include "client/ui/common/inputrules.h"
+#include "client/ui/common/keyboard.h"
 #include "client/ui/common/keywordbox.h"
 #include "client/ui/common/listfiller.h"
 #include "client/ui/common/pagedlist.h"
@@ -125,6 +126,8 @@ FinanceWindow::FinanceWindow(QWidget *mainWindow, const QString &partnerId)
     // pager, the tiles and 返回 for the statements, another statement's details.
     for (QLineEdit *box : {m_ui->编辑框_财务对账_搜索, m_ui->编辑框_结算明细})
         box->setProperty("role", QStringLiteral("search"));
+    enterOpensRows(m_ui->超级列表框1);
+    enterOpensRows(m_ui->超级列表框2);
     greyRowsOnNewQuery(m_ui->页_结算记录, m_ui->超级列表框1);
     greyRowsOnNewQuery(m_ui->页_结算明细, m_ui->超级列表框2);
     for (QPushButton *button : {m_ui->超级按钮_财务对账_全部记录, m_ui->超级按钮_返回})
