@@ -37,6 +37,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
@@ -361,6 +362,10 @@ TEST_F(LookTest, TheFinanceWindowsListsGreyForTheirOwnQueriesOnly)
     deliver(statementReply);
     ASSERT_EQ(list->topLevelItemCount(), 2);
     ASSERT_EQ(details->topLevelItemCount(), 1);
+    // The figure tiles keep room for their two lines under the skin.
+    for (const char *tile :
+         {"超级按钮_财务对账_全部记录", "超级按钮_财务对账_已结算", "超级按钮_财务对账_未结算"})
+        EXPECT_GE(child<QPushButton>(window, QString::fromUtf8(tile))->height(), 60) << tile;
 
     // 已结算 asks for details: those grey, the statements do not.
     child<QPushButton>(window, QStringLiteral("超级按钮_财务对账_已结算"))->click();
@@ -486,6 +491,20 @@ TEST_F(LookTest, DISABLED_Screenshots)
     QApplication::setActiveWindow(main);
     main->navButton(NavColumn::Supplier, 2)->setFocus(Qt::TabFocusReason);
     save(main, "look-main-navfocus.png");
+    {
+        openFinanceWindow(main, QStringLiteral("7"));
+        QWidget *finance = WindowRegistry::get(WindowId::FinanceReconciliation);
+        finance->show();
+        finance->activateWindow();
+        QApplication::setActiveWindow(finance);
+        processPending();
+        child<QTabWidget>(finance, QStringLiteral("高级选择夹1"))->tabBar()->setFocus(Qt::TabFocusReason);
+        save(finance, "look-finance-tabfocus.png");
+        WindowRegistry::close(WindowId::FinanceReconciliation);
+        processPending();
+        main->activateWindow();
+        QApplication::setActiveWindow(main);
+    }
     main->navigate(NavColumn::Supplier, 4);
     ListReplyBuilder partners;
     partners.pages(1, 1)

@@ -19,6 +19,8 @@
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
 
@@ -145,6 +147,11 @@ FreightWindow::FreightWindow(QWidget *mainWindow) : FramedWindow(mainWindow), m_
     grid->setItemDelegate(new ValueDelegate(this, grid));
     // The arrow keys move between the cells; Tab goes on to the next control.
     grid->setTabKeyNavigation(false);
+    // Each tab widget has one page: its bar is a caption, nothing to choose with the keys.
+    for (QTabWidget *tabs : {m_ui->高级选择夹1, m_ui->高级选择夹2}) {
+        tabs->setFocusPolicy(Qt::NoFocus);
+        tabs->tabBar()->setFocusPolicy(Qt::NoFocus);
+    }
 
     for (int column = 1; column <= kValueColumns; ++column) {
         QLineEdit *box = defaultBox(column);
