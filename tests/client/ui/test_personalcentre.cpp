@@ -184,7 +184,10 @@ TEST_F(AccountWindowsTest, PasswordChangedEndsAtTheLoginWindow)
 TEST_F(AccountWindowsTest, UserMenuTogglesAndOpensTheServersPages)
 {
     QList<QUrl> opened;
-    setAddressOpener([&opened](const QUrl &url) { opened << url; });
+    setAddressOpener([&opened](const QUrl &url) {
+        opened << url;
+        return url.scheme() != QStringLiteral("nowhere");
+    });
 
     main->toggleUserMenu();
     QWidget *menu = WindowRegistry::get(WindowId::UserMenu);
@@ -200,11 +203,27 @@ TEST_F(AccountWindowsTest, UserMenuTogglesAndOpensTheServersPages)
     EXPECT_FALSE(WindowRegistry::isLoaded(WindowId::UserMenu));
     EXPECT_EQ(requests.texts(), QStringList{QStringLiteral("基础通讯_个人中心/关于我们|")});
 
+    boxes.clear();
     deliver(QStringLiteral("基础通讯_个人中心/返回关于我们|网址[https://example.com/about]"));
+    deliver(QStringLiteral("基础通讯_个人中心/返回使用帮助|网址[file:///srv/docs/help.html]"));
+    processPending();
+    EXPECT_EQ(opened, (QList<QUrl>{QUrl(QStringLiteral("https://example.com/about")),
+                                   QUrl::fromLocalFile(QStringLiteral("/srv/docs/help.html"))}));
+    EXPECT_TRUE(boxes.shown().isEmpty());
+
+    // A server given no address, and a page the system cannot open, are said, not ignored.
     deliver(QStringLiteral("基础通讯_个人中心/返回使用帮助|网址[]"));
-    ASSERT_EQ(opened.size(), 2);
-    EXPECT_EQ(opened.at(0), QUrl(QStringLiteral("https://example.com/about")));
-    EXPECT_TRUE(opened.at(1).isEmpty());
+    processPending();
+    EXPECT_EQ(opened.size(), 2);
+    ASSERT_EQ(boxes.shown().size(), 1);
+    EXPECT_EQ(boxes.last().text, QStringLiteral("服务器没有提供该页面的地址,请联系管理员。"));
+    EXPECT_EQ(boxes.last().caption, QStringLiteral("使用帮助"));
+    deliver(QStringLiteral("基础通讯_个人中心/返回关于我们|网址[nowhere://page]"));
+    processPending();
+    EXPECT_EQ(opened.size(), 3);
+    ASSERT_EQ(boxes.shown().size(), 2);
+    EXPECT_EQ(boxes.last().style, int(StyleError));
+    EXPECT_TRUE(boxes.last().text.startsWith(QStringLiteral("无法打开页面:nowhere://page")));
 
     main->toggleUserMenu();
     ASSERT_TRUE(WindowRegistry::isLoaded(WindowId::UserMenu));

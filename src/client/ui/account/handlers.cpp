@@ -50,11 +50,12 @@ void registerAccountReplies(ReplyDispatcher &dispatcher)
         ServerLink::instance().deferMessageBox(QStringLiteral("保存成功!"), StyleInformation,
                                                QStringLiteral("基本资料"));
     });
-    const auto openPage = [](const client::Reply &reply) {
-        openAddress(reply.value(QStringLiteral("网址")));
-    };
-    dispatcher.on(Reply::AboutUsReply, openPage);
-    dispatcher.on(Reply::HelpReply, openPage);
+    dispatcher.on(Reply::AboutUsReply, [](const client::Reply &reply) {
+        openAddress(reply.value(QStringLiteral("网址")), QStringLiteral("关于我们"));
+    });
+    dispatcher.on(Reply::HelpReply, [](const client::Reply &reply) {
+        openAddress(reply.value(QStringLiteral("网址")), QStringLiteral("使用帮助"));
+    });
 }
 
 } // namespace vantrell::client

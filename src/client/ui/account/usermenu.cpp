@@ -1,8 +1,10 @@
 #include "client/ui/account/usermenu.h"
 
 #include "client/core/appstate.h"
+#include "client/core/messagebox.h"
 #include "client/core/windowregistry.h"
 #include "client/net/request.h"
+#include "client/net/serverlink.h"
 #include "client/ui/account/changepassword.h"
 #include "client/ui/account/personalcentre.h"
 #include "client/ui/common/glyphicons.h"
@@ -24,24 +26,31 @@ namespace {
 
 qint64 g_autoClosedAt = -1;
 
-std::function<void(const QUrl &)> &addressOpener()
+std::function<bool(const QUrl &)> &addressOpener()
 {
-    static std::function<void(const QUrl &)> opener;
+    static std::function<bool(const QUrl &)> opener;
     return opener;
 }
 
 } // namespace
 
-void openAddress(const QString &address)
+void openAddress(const QString &address, const QString &caption)
 {
-    const QUrl url(address);
-    if (addressOpener())
-        addressOpener()(url);
-    else
-        QDesktopServices::openUrl(url);
+    ServerLink &link = ServerLink::instance();
+    const QUrl url(address.trimmed());
+    if (address.trimmed().isEmpty() || !url.isValid()) {
+        link.deferMessageBox(QStringLiteral("服务器没有提供该页面的地址,请联系管理员。"), StyleInformation,
+                             caption);
+        return;
+    }
+    const bool opened = addressOpener() ? addressOpener()(url) : QDesktopServices::openUrl(url);
+    if (!opened)
+        link.deferMessageBox(QStringLiteral("无法打开页面:") + url.toDisplayString() +
+                                 QStringLiteral("\n请检查系统的默认浏览器。"),
+                             StyleError, caption);
 }
 
-void setAddressOpener(std::function<void(const QUrl &)> opener)
+void setAddressOpener(std::function<bool(const QUrl &)> opener)
 {
     addressOpener() = std::move(opener);
 }

@@ -36,8 +36,11 @@ private:
     bool m_closingByKey = false;
 };
 
-// Hands a web address to the system (default browser); tests replace it.
-void openAddress(const QString &address);
-void setAddressOpener(std::function<void(const QUrl &)> opener); // empty restores the real one
+// Hands a web address to the system (default browser); tests replace it. An empty address
+// (the server was given none) or one the system cannot open is said in a box, titled
+// `caption`, rather than left without an answer.
+void openAddress(const QString &address, const QString &caption);
+// The opener returns whether the page opened; empty restores the real one.
+void setAddressOpener(std::function<bool(const QUrl &)> opener);
 
 } // namespace vantrell::client
