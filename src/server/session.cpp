@@ -12,8 +12,14 @@
 #include <asio/write.hpp>
 
 #include <array>
+#include <atomic>
 #include <cstring>
+#include <tuple>
 #include <vector>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace vantrell::server {
 
@@ -30,13 +36,53 @@ std::uint32_t readLe32(const unsigned char *p)
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
+constexpr std::size_t kReadSize = 16384;
+
+// A plain connection waits until its socket is readable and then reads into the buffer of
+// the io thread it runs on, so an idle connection holds no read buffer of its own. The
+// bytes are decoded before anything else runs on the thread.
+asio::mutable_buffer threadReadBuffer()
+{
+    thread_local std::array<char, kReadSize> buffer;
+    return asio::buffer(buffer);
+}
+
+// Memory of closed sessions goes back to the system: freed heap pages stay with the
+// process otherwise, scattered among the live sessions' blocks. Trimmed whenever the
+// sessions have halved since the last trim (or the peak after it), and when the last
+// one closes: a few trims per wave of disconnections, not one per session.
+std::atomic<std::size_t> g_liveSessions{0};
+std::atomic<std::size_t> g_trimMark{0};
+constexpr std::size_t kTrimAbove = 64;
+
+void sessionOpened()
+{
+    const std::size_t live = ++g_liveSessions;
+    std::size_t mark = g_trimMark.load();
+    while (live > mark && !g_trimMark.compare_exchange_weak(mark, live)) {
+    }
+}
+
+void sessionClosed()
+{
+    const std::size_t live = --g_liveSessions;
+    std::size_t mark = g_trimMark.load();
+    const bool halved = mark >= kTrimAbove && live <= mark / 2;
+    if ((halved || (live == 0 && mark > 0)) && g_trimMark.compare_exchange_strong(mark, live)) {
+#if defined(__GLIBC__)
+        ::malloc_trim(0);
+#endif
+    }
+}
+
 } // namespace
 
 Session::Session(asio::ip::tcp::socket socket, std::uint64_t id, const SessionServices &services,
                  ClosedCallback onClosed, std::string peerAddress)
-    : m_socket(socket.get_executor()), m_wake(socket.get_executor()), m_watch(socket.get_executor()),
-      m_id(id), m_services(services), m_onClosed(std::move(onClosed)), m_decoder(services.config.maxFrameSize)
+    : m_socket(socket.get_executor()), m_watch(socket.get_executor()), m_id(id), m_services(services),
+      m_onClosed(std::move(onClosed)), m_decoder(services.config.maxFrameSize)
 {
+    sessionOpened();
     m_state.peerAddress = std::move(peerAddress);
     if (services.tls)
         m_tls = std::make_unique<asio::ssl::stream<asio::ip::tcp::socket>>(std::move(socket), *services.tls);
@@ -49,6 +95,7 @@ Session::~Session()
     releaseBuffered();
     if (m_onClosed)
         m_onClosed(m_id);
+    sessionClosed();
 }
 
 void Session::start()
@@ -56,37 +103,39 @@ void Session::start()
     logEvent(LogLevel::Info, "connected", m_id, {}, m_tls ? "tls" : "");
     m_connectedAt = m_lastActivity = Clock::now();
     m_nextProbe = m_lastActivity + m_services.config.heartbeatPeriod;
-    auto self = shared_from_this();
-    const auto executor = m_wake.get_executor();
-    asio::co_spawn(
-        executor, [self] { return self->watchdog(); }, asio::detached);
-    asio::co_spawn(
-        executor, [self] { return self->handshake(); }, asio::detached);
+    // An idle session holds one coroutine (the reader) and one timer wait (the watchdog);
+    // the writer runs only while there is something to send.
+    asio::post(executor(), [self = shared_from_this()] {
+        self->watch();
+        if (self->m_tls) {
+            asio::co_spawn(
+                self->executor(), [self] { return self->handshake(); }, asio::detached);
+        } else {
+            self->m_ready = true;
+            asio::co_spawn(
+                self->executor(), [self] { return self->readLoop(); }, asio::detached);
+        }
+    });
 }
 
 asio::awaitable<void> Session::handshake()
 {
-    if (m_tls) {
-        // A peer that never completes it is closed by the login timeout.
-        const auto [ec] = co_await m_tls->async_handshake(asio::ssl::stream_base::server, kUseTuple);
-        if (ec) {
-            abort(ec == asio::error::eof ? "peer closed during tls handshake" : "tls handshake failed");
-            co_return;
-        }
-        if (m_closed)
-            co_return;
+    // A peer that never completes it is closed by the login timeout.
+    const auto [ec] = co_await m_tls->async_handshake(asio::ssl::stream_base::server, kUseTuple);
+    if (ec) {
+        abort(ec == asio::error::eof ? "peer closed during tls handshake" : "tls handshake failed");
+        co_return;
     }
+    if (m_closed)
+        co_return;
     m_ready = true;
-    auto self = shared_from_this();
-    const auto executor = m_wake.get_executor();
-    asio::co_spawn(
-        executor, [self] { return self->writeLoop(); }, asio::detached);
+    startWriter();
     co_await readLoop();
 }
 
 void Session::stop()
 {
-    asio::post(m_wake.get_executor(), [self = shared_from_this()] {
+    asio::post(executor(), [self = shared_from_this()] {
         if (self->m_busy)
             self->m_stopRequested = true;
         else
@@ -96,12 +145,12 @@ void Session::stop()
 
 void Session::kill()
 {
-    asio::post(m_wake.get_executor(), [self = shared_from_this()] { self->abort("stop took too long"); });
+    asio::post(executor(), [self = shared_from_this()] { self->abort("stop took too long"); });
 }
 
 void Session::end(std::string_view reason)
 {
-    asio::post(m_wake.get_executor(), [self = shared_from_this(), reason = std::string(reason)] {
+    asio::post(executor(), [self = shared_from_this(), reason = std::string(reason)] {
         if (self->m_busy)
             self->m_stopRequested = true;
         else
@@ -111,11 +160,34 @@ void Session::end(std::string_view reason)
 
 asio::awaitable<void> Session::readLoop()
 {
-    std::array<char, 16384> buffer;
+    // TLS may hold decrypted bytes that the socket no longer shows, so a TLS session
+    // reads into a buffer of its own.
+    std::unique_ptr<char[]> tlsBuffer;
+    if (m_tls)
+        tlsBuffer = std::make_unique<char[]>(kReadSize);
+    else {
+        asio::error_code ignored; // a socket that cannot be made so fails its first read
+        m_socket.non_blocking(true, ignored);
+    }
     std::vector<protocol::DecodedEvent> events;
     while (!m_closed) {
-        const auto [ec, n] = m_tls ? co_await m_tls->async_read_some(asio::buffer(buffer), kUseTuple)
-                                   : co_await m_socket.async_read_some(asio::buffer(buffer), kUseTuple);
+        asio::error_code ec;
+        std::size_t n = 0;
+        asio::mutable_buffer buffer;
+        if (m_tls) {
+            buffer = asio::buffer(tlsBuffer.get(), kReadSize);
+            std::tie(ec, n) = co_await m_tls->async_read_some(buffer, kUseTuple);
+        } else {
+            std::tie(ec) = co_await m_socket.async_wait(asio::ip::tcp::socket::wait_read, kUseTuple);
+            if (!ec && !m_closed) {
+                buffer = threadReadBuffer();
+                n = m_socket.read_some(buffer, ec);
+                if (ec == asio::error::would_block || ec == asio::error::try_again)
+                    continue;
+            }
+        }
+        if (m_closed)
+            co_return;
         if (ec) {
             abort(ec == asio::error::eof ? "peer closed" : "read failed");
             co_return;
@@ -123,7 +195,8 @@ asio::awaitable<void> Session::readLoop()
         if (m_closing)
             continue; // waiting for the peer to close after our LEN 0
         m_lastActivity = Clock::now();
-        const std::string_view bytes(buffer.data(), n);
+        // The thread's buffer is read only up to the first co_await below.
+        const std::string_view bytes(static_cast<const char *>(buffer.data()), n);
         if (!checkChunkHeaders(bytes)) {
             abort("bad chunk header");
             co_return;
@@ -271,32 +344,28 @@ void Session::enqueue(std::string wire)
         abort("peer not reading");
         return;
     }
-    m_wake.cancel();
+    startWriter();
+}
+
+void Session::startWriter()
+{
+    if (m_writing || !m_ready || m_closed)
+        return;
+    m_writing = true;
+    asio::co_spawn(
+        executor(), [self = shared_from_this()] { return self->writeLoop(); }, asio::detached);
 }
 
 asio::awaitable<void> Session::writeLoop()
 {
     std::vector<std::string> batch;
     std::vector<asio::const_buffer> buffers;
-    for (;;) {
-        while (m_queue.empty() && !m_closed) {
-            if (m_closing) {
-                // Everything, the LEN 0 frame last, is out: half-close and let the peer finish.
-                asio::error_code ignored;
-                socket().shutdown(asio::ip::tcp::socket::shutdown_send, ignored);
-                co_return;
-            }
-            m_wake.expires_at(Clock::time_point::max());
-            co_await m_wake.async_wait(kUseTuple);
-        }
-        if (m_closed)
-            co_return;
-        batch.clear();
+    while (!m_queue.empty() && !m_closed) {
+        const auto take = static_cast<std::ptrdiff_t>(std::min<std::size_t>(m_queue.size(), 64));
+        batch.assign(std::make_move_iterator(m_queue.begin()),
+                     std::make_move_iterator(m_queue.begin() + take));
+        m_queue.erase(m_queue.begin(), m_queue.begin() + take);
         buffers.clear();
-        while (!m_queue.empty() && batch.size() < 64) {
-            batch.push_back(std::move(m_queue.front()));
-            m_queue.pop_front();
-        }
         std::size_t bytes = 0;
         for (const std::string &wire : batch) {
             buffers.emplace_back(asio::buffer(wire));
@@ -306,53 +375,78 @@ asio::awaitable<void> Session::writeLoop()
                                    : co_await asio::async_write(m_socket, buffers, kUseTuple);
         m_queuedBytes -= bytes;
         if (ec) {
+            m_writing = false;
             abort("write failed");
             co_return;
         }
     }
+    m_writing = false;
+    if (m_closed)
+        co_return;
+    if (m_closing) {
+        // Everything, the LEN 0 frame last, is out: half-close and let the peer finish.
+        asio::error_code ignored;
+        socket().shutdown(asio::ip::tcp::socket::shutdown_send, ignored);
+    }
+    // A burst's queue is not kept by a session that has gone quiet.
+    if (m_queue.capacity() > 16)
+        std::vector<std::string>().swap(m_queue);
 }
 
-asio::awaitable<void> Session::watchdog()
+void Session::watch()
+{
+    if (m_closed)
+        return;
+    const auto period = m_services.config.heartbeatPeriod;
+    const auto loginDeadline = m_connectedAt + m_services.config.loginTimeout;
+    const auto idleDeadline = m_lastActivity + kIdlePeriods * period;
+    // The login deadline matters only until the login; m_state is the reader's while
+    // a request runs in the slow lane.
+    const bool awaitingLogin = !m_busy && !m_state.loggedIn();
+    auto wake = std::min(idleDeadline, m_nextProbe);
+    if (awaitingLogin)
+        wake = std::min(wake, loginDeadline);
+    m_watch.expires_at(m_closing ? m_closeDeadline : wake);
+    m_watch.async_wait([self = shared_from_this()](const asio::error_code &) { self->onWatch(); });
+}
+
+// The watchdog's turn: a deadline passed, or beginClose or abort cancelled the wait.
+void Session::onWatch()
+{
+    if (m_closed)
+        return;
+    checkDeadlines();
+    watch();
+}
+
+void Session::checkDeadlines()
 {
     const auto period = m_services.config.heartbeatPeriod;
     static const std::string probe = protocol::gbk("心跳包|");
     const auto loginDeadline = m_connectedAt + m_services.config.loginTimeout;
-    while (!m_closed) {
-        const auto idleDeadline = m_lastActivity + kIdlePeriods * period;
-        // The login deadline matters only until the login; m_state is the reader's while
-        // a request runs in the slow lane.
-        const bool awaitingLogin = !m_busy && !m_state.loggedIn();
-        auto wake = std::min(idleDeadline, m_nextProbe);
-        if (awaitingLogin)
-            wake = std::min(wake, loginDeadline);
-        m_watch.expires_at(m_closing ? m_closeDeadline : wake);
-        co_await m_watch.async_wait(kUseTuple);
-        if (m_closed)
-            co_return;
-        const auto now = Clock::now();
-        if (m_closing) {
-            if (now >= m_closeDeadline)
-                abort("peer did not close");
-            continue;
+    const auto now = Clock::now();
+    if (m_closing) {
+        if (now >= m_closeDeadline)
+            abort("peer did not close");
+        return;
+    }
+    if (m_busy) {
+        m_lastActivity = now; // waiting for our answer is not silence
+    } else if (!m_state.loggedIn() && now >= loginDeadline) {
+        beginClose("no login in time");
+        return;
+    }
+    if (now >= m_lastActivity + kIdlePeriods * period) {
+        // Under load the reader may not have run yet although the peer did send.
+        asio::error_code ec;
+        if (socket().available(ec) > 0 && !ec) {
+            m_lastActivity = now;
+            return;
         }
-        if (m_busy) {
-            m_lastActivity = now; // waiting for our answer is not silence
-        } else if (!m_state.loggedIn() && now >= loginDeadline) {
-            beginClose("no login in time");
-            continue;
-        }
-        if (now >= m_lastActivity + kIdlePeriods * period) {
-            // Under load the reader may not have run yet although the peer did send.
-            asio::error_code ec;
-            if (socket().available(ec) > 0 && !ec) {
-                m_lastActivity = now;
-                continue;
-            }
-            beginClose("idle");
-        } else if (now >= m_nextProbe && m_ready) {
-            send(probe);
-            m_nextProbe = now + period;
-        }
+        beginClose("idle");
+    } else if (now >= m_nextProbe && m_ready) {
+        send(probe);
+        m_nextProbe = now + period;
     }
 }
 
@@ -366,7 +460,7 @@ void Session::beginClose(std::string_view reason)
     m_queue.push_back(std::move(wire));
     m_closing = true;
     m_closeDeadline = Clock::now() + kCloseGrace;
-    m_wake.cancel();
+    startWriter();
     m_watch.cancel();
 }
 
@@ -379,7 +473,6 @@ void Session::abort(std::string_view reason)
     asio::error_code ignored;
     socket().shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
     socket().close(ignored);
-    m_wake.cancel();
     m_watch.cancel();
     releaseBuffered();
 }

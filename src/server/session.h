@@ -2,8 +2,9 @@
 
 // One client connection: a reader that decodes frames and runs each request to its
 // replies, a writer that drains a bounded queue of framed bytes, and a watchdog for
-// the heartbeat and idle connections. All three run as coroutines on the session's
-// strand, so the session's state needs no lock.
+// the heartbeat and idle connections. All three run on the session's strand (the reader
+// and, while it has work, the writer as coroutines; the watchdog as a timer's handler),
+// so the session's state needs no lock.
 
 #include "protocol/frame.h"
 #include "server/handlers.h"
@@ -19,12 +20,12 @@
 
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vantrell::server {
 
@@ -80,8 +81,13 @@ private:
 
     asio::awaitable<void> handshake();
     asio::awaitable<void> readLoop();
+    // Runs while the queue holds something; started by startWriter.
     asio::awaitable<void> writeLoop();
-    asio::awaitable<void> watchdog();
+    void startWriter();
+    // The watchdog: a timer wait rather than a coroutine, armed by watch().
+    void watch();
+    void onWatch();
+    void checkDeadlines();
 
     bool checkChunkHeaders(std::string_view bytes);
     asio::awaitable<void> handlePayload(std::string payload);
@@ -97,10 +103,12 @@ private:
     // Tells the server of a login and of a password change the request just made.
     void afterRequest(std::int64_t accountBefore);
     asio::ip::tcp::socket &socket() { return m_tls ? m_tls->next_layer() : m_socket; }
+    // The session's strand.
+    asio::any_io_executor executor() { return m_socket.get_executor(); }
 
-    asio::ip::tcp::socket m_socket; // unused (closed) when m_tls holds the connection
+    // Unused (closed) when m_tls holds the connection; its executor is the session's strand.
+    asio::ip::tcp::socket m_socket;
     std::unique_ptr<asio::ssl::stream<asio::ip::tcp::socket>> m_tls;
-    asio::steady_timer m_wake;  // wakes the writer
     asio::steady_timer m_watch; // heartbeat, idle and closing deadlines
     std::uint64_t m_id;
     SessionServices m_services;
@@ -115,7 +123,8 @@ private:
     unsigned char m_header[protocol::kChunkHeaderSize] = {};
     std::size_t m_pieceLeft = 0;
 
-    std::deque<std::string> m_queue;
+    // Frames waiting for the writer. A vector, since an empty deque still holds a block.
+    std::vector<std::string> m_queue;
     std::size_t m_queuedBytes = 0; // queued plus being written
     std::size_t m_buffered = 0;    // this session's share of *bufferedTotal
     Clock::time_point m_connectedAt;
@@ -123,6 +132,7 @@ private:
     Clock::time_point m_nextProbe;
     Clock::time_point m_closeDeadline;
     bool m_busy = false;          // a request is being handled in the slow lane
+    bool m_writing = false;       // writeLoop is running
     bool m_stopRequested = false; // close once the request being handled is answered
     bool m_closing = false;       // LEN 0 queued: nothing more is sent or handled
     bool m_closed = false;        // socket closed
