@@ -150,7 +150,7 @@ void parseFrame(std::string_view frame, std::vector<DecodedEvent> &events)
 
 bool FrameDecoder::headerIsSound() const
 {
-    return std::memcmp(m_header.data(), kMagic.data(), 4) == 0 && m_pieceLength > 0 && m_pieceLength <= kMaxPieceSize &&
+    return m_magicSound && m_pieceLength > 0 && m_pieceLength <= kMaxPieceSize &&
            m_pieceLength <= m_chunkTotal;
 }
 
@@ -197,12 +197,19 @@ FrameDecoder::Status FrameDecoder::feed(std::string_view bytes, std::vector<Deco
     bool leftover = false;
     while (!bytes.empty()) {
         if (!m_inPiece) {
-            const std::size_t take = std::min(kChunkHeaderSize - m_header.size(), bytes.size());
-            m_header.append(bytes.substr(0, take));
-            bytes.remove_prefix(take);
-            if (m_header.size() < kChunkHeaderSize)
-                return Status::Ok;
-            const char *h = m_header.data();
+            const char *h = bytes.data();
+            if (m_header.empty() && bytes.size() >= kChunkHeaderSize) {
+                // A whole header in the read: read where it stands.
+                bytes.remove_prefix(kChunkHeaderSize);
+            } else {
+                const std::size_t take = std::min(kChunkHeaderSize - m_header.size(), bytes.size());
+                m_header.append(bytes.substr(0, take));
+                bytes.remove_prefix(take);
+                if (m_header.size() < kChunkHeaderSize)
+                    return Status::Ok;
+                h = m_header.data();
+            }
+            m_magicSound = std::memcmp(h, kMagic.data(), 4) == 0;
             m_chunkNumber = numberValue(h + 4);
             m_chunkTotal = getU32(h + 8);
             m_chunkIndex = getU32(h + 12);

@@ -102,7 +102,8 @@ private:
     void clearFrame();
 
     std::size_t m_maxFrameSize;
-    std::string m_header; // chunk header bytes gathered so far (up to 20)
+    std::string m_header; // chunk header bytes gathered so far (up to 20) when a read cuts one
+    bool m_magicSound = false;
     bool m_inPiece = false;
     std::uint32_t m_chunkNumber = 0;
     std::uint32_t m_chunkTotal = 0;
