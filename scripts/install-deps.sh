@@ -5,7 +5,8 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
   qt6-base-dev qt6-translations-l10n fonts-wqy-microhei xdg-utils
   libasio-dev libsoci-dev libboost-dev libsqlite3-dev libsimpleini-dev libsodium-dev libssl-dev openssl
-  libgtest-dev libbenchmark-dev libxlsxwriter-dev python3-openpyxl
+  # libxlsxwriter links zlib without depending on its development package
+  libgtest-dev libbenchmark-dev libxlsxwriter-dev zlib1g-dev python3-openpyxl
   libpq-dev postgresql postgresql-client
   dpkg-dev file
 )
