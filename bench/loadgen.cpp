@@ -14,7 +14,8 @@
 //   vantrell-loadgen [--connect HOST:PORT [--pid PID]] [--db URL] [--server-threads N]
 //                    [--idle N] [--active M] [--seconds S] [--mix list=8,goods=1,order=1]
 //                    [--heartbeat SECONDS] [--purchasers P] [--goods G] [--seed-orders K]
-//                    [--login-parallel L] [--timeout SECONDS] [--settle SECONDS] [--redis]
+//                    [--login-parallel L] [--timeout SECONDS] [--settle SECONDS] [--think SECONDS]
+//                    [--redis]
 //                    [--bare-sqlite FILE | --bare-postgres URL] [--bare-cpus LIST]
 
 #include "protocol/fieldtext.h"
@@ -55,6 +56,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -101,6 +103,7 @@ struct Options
     int loginParallel = 8;
     double timeout = 30;
     double settle = 2;
+    double think = 0; // mean pause of an active connection between a reply and its next request
     bool redis = false;
     std::string bareSqlite;
     std::string barePostgres;
@@ -197,6 +200,8 @@ Options parseOptions(int argc, char **argv)
             o.timeout = positive(flag, value, 0.1, 3600);
         else if (flag == "--settle")
             o.settle = positive(flag, value, 0, 600);
+        else if (flag == "--think")
+            o.think = positive(flag, value, 0, 3600);
         else if (flag == "--bare-sqlite")
             o.bareSqlite = value;
         else if (flag == "--bare-postgres")
@@ -714,6 +719,7 @@ struct ProcessFigures
 {
     double cpuSeconds = 0; // user + system, all threads
     double rssKiB = 0;
+    double anonKiB = 0; // the part of it that is no file's (heap, stacks)
 };
 
 ProcessFigures processFigures(int pid)
@@ -739,6 +745,8 @@ ProcessFigures processFigures(int pid)
     for (std::string line; std::getline(status, line);) {
         if (line.rfind("VmRSS:", 0) == 0)
             f.rssKiB = std::stod(line.substr(6));
+        else if (line.rfind("RssAnon:", 0) == 0)
+            f.anonKiB = std::stod(line.substr(8));
     }
     return f;
 }
@@ -844,6 +852,8 @@ struct Run
         const std::string goodsList = o.needsAccounts() ? purchaserGoodsList(shop.supplierId) : std::string();
         const std::string order = o.needsAccounts() ? orderFields(shop, index) : std::string();
         const std::string version = versionFields();
+        asio::steady_timer pause(io);
+        std::minstd_rand random(static_cast<unsigned>(index) + 1);
         while (link && !link->closed() && Clock::now() < end) {
             const Kind kind = schedule[turn++ % schedule.size()];
             const auto sent = Clock::now();
@@ -881,6 +891,13 @@ struct Run
             if (ok && answered <= end)
                 g_stats.latencyMs[kind].push_back(
                     std::chrono::duration<float, std::milli>(answered - sent).count());
+            if (o.think > 0) {
+                // A merchant reads the page before the next click: 0.5 to 1.5 times the mean.
+                std::uniform_real_distribution<double> factor(0.5, 1.5);
+                pause.expires_after(std::chrono::duration_cast<Clock::duration>(
+                    std::chrono::duration<double>(o.think * factor(random))));
+                co_await pause.async_wait(kUseTuple);
+            }
         }
         if (--running == 0)
             wake.cancel();
@@ -902,6 +919,7 @@ struct Run
             std::printf("setup: 1 supplier, %d goods, %d purchasers, %d orders in %.1f s\n", o.goods,
                         o.purchasers, o.purchasers * o.seedOrders,
                         std::chrono::duration<double>(Clock::now() - setupStart).count());
+            std::fflush(stdout);
         }
         co_await sleep(o.settle);
         const ProcessFigures before = processFigures(o.pid);
@@ -953,7 +971,9 @@ struct Run
         co_await sleep(std::max(o.settle, 1.0));
         const ProcessFigures closed = processFigures(o.pid);
 
-        std::printf("load: %.1f s, %d active connections, %d idle\n", window, o.active, o.idle);
+        std::printf(
+            "load: %.1f s, %d active connections (pause between requests %.2f s on average), %d idle\n",
+            window, o.active, o.think, o.idle);
         long long total = 0;
         for (int k = 0; k < kKinds; ++k) {
             const auto &lat = g_stats.latencyMs[static_cast<std::size_t>(k)];
@@ -980,6 +1000,12 @@ struct Run
                         o.pid, before.rssKiB / 1024, withIdle.rssKiB / 1024, o.idle,
                         o.idle > 0 ? (withIdle.rssKiB - before.rssKiB) / o.idle : 0.0, allOpen.rssKiB / 1024,
                         closed.rssKiB / 1024, std::max(o.settle, 1.0));
+            std::printf(
+                "server pid %d: of it anonymous %.1f MiB before, %.1f MiB with %d idle (%.2f KiB each), "
+                "%.1f MiB with all, %.1f MiB after closing all\n",
+                o.pid, before.anonKiB / 1024, withIdle.anonKiB / 1024, o.idle,
+                o.idle > 0 ? (withIdle.anonKiB - before.anonKiB) / o.idle : 0.0, allOpen.anonKiB / 1024,
+                closed.anonKiB / 1024);
         }
         std::fflush(stdout);
     }
