@@ -167,7 +167,7 @@ int main(int argc, char **argv)
     config.heartbeatPeriod = std::chrono::minutes(10);
     config.loginTimeout = std::chrono::minutes(10);
     config.maxConnectionsPerAddress = 1000; // every client comes from the loopback address
-    config.minimumVersion = "9.0"; // every check is answered, so each one is a round trip
+    config.minimumVersion = "9.0";          // every check is answered, so each one is a round trip
     config.downloadAddress = "http://example.test/download";
 
     auto database = server::db::Database::open(config.database);

@@ -228,8 +228,9 @@ bool Server::admit(const std::string &address)
     if (first || now - logged->second > kRefusalLogPeriod) {
         logged->second = now;
         logEvent(LogLevel::Warn, "connections refused", 0, {},
-                 (overall ? "limit of " + std::to_string(m_config.maxConnections) + " connections"
-                          : "limit of " + std::to_string(m_config.maxConnectionsPerAddress) + " per address") +
+                 (overall
+                      ? "limit of " + std::to_string(m_config.maxConnections) + " connections"
+                      : "limit of " + std::to_string(m_config.maxConnectionsPerAddress) + " per address") +
                      " reached; that address is not reported again for a minute");
     }
     return false;

@@ -47,8 +47,7 @@ TEST(Contract, EveryServedRequestHasExactlyItsServerRow)
 // Replies the server sends whose client window is still being built. Shrinks to nothing;
 // the test fails when an entry here is routed (take it out) or a reply is missing that
 // is not here.
-const std::set<std::string_view> kWindowsStillToCome = {
-};
+const std::set<std::string_view> kWindowsStillToCome = {};
 
 TEST(Contract, EveryReplyTheServerMaySendIsKnownAndRoutedByTheClient)
 {

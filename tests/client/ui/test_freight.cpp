@@ -339,7 +339,8 @@ TEST_F(FreightWindowTest, ALateTemplateDoesNotOverwriteWhatIsBeingTyped)
     requests.clear();
     box(3)->setFocus();
     processPending();
-    EXPECT_EQ(requests.texts(), QStringList{rowRequest(0, QStringLiteral("条件1[1]首费[9.5]条件2[1]续费[2]"))});
+    EXPECT_EQ(requests.texts(),
+              QStringList{rowRequest(0, QStringLiteral("条件1[1]首费[9.5]条件2[1]续费[2]"))});
 }
 
 TEST_F(FreightWindowTest, ByPieceTheDefaultQuantitiesAreWholeNumbers)
