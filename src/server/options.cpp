@@ -49,9 +49,11 @@ std::string setListen(Config &config, const std::string &value)
 std::string setDatabase(Config &config, const std::string &value)
 {
     const bool sqlite = value.starts_with("sqlite:") && value.size() > 7;
-    const bool postgres = value.starts_with("postgresql://");
+    // A URL, or libpq's keywords after "postgresql:" (postgresql:host=... dbname=...).
+    const bool postgres = value.starts_with("postgresql://") || value.starts_with("postgres://") ||
+                          (value.starts_with("postgresql:") && value.size() > 11);
     if (!sqlite && !postgres)
-        return "--db wants sqlite:PATH, sqlite::memory: or postgresql://...";
+        return "--db wants sqlite:PATH, sqlite::memory:, postgresql://... or postgresql:KEYWORDS";
     config.database = value;
     return {};
 }

@@ -4,6 +4,7 @@
 
 #include "protocol/frame.h"
 #include "server/handlers.h"
+#include "server/options.h"
 #include "server/server.h"
 #include "support/server/launcher.h"
 #include "support/server/testclient.h"
@@ -307,6 +308,15 @@ TEST(Process, SigtermClosesConnectionsAndExitsCleanly)
     const std::string log = process.log();
     EXPECT_NE(log.find("stopping"), std::string::npos) << log;
     EXPECT_EQ(log.find("127.0.0.1"), std::string::npos) << log;
+}
+
+TEST(Flags, EveryDatabaseAddressFormTheServerOpensIsTaken)
+{
+    for (const char *form : {"sqlite:vantrell.db", "sqlite::memory:", "postgresql://u@127.0.0.1:5432/db",
+                             "postgres://u@localhost/db", "postgresql:host=/tmp dbname=db"})
+        EXPECT_EQ(server::parseCommandLine({"--db", form}).error, "") << form;
+    for (const char *form : {"sqlite:", "postgresql:", "postgre://x", "mysql://x"})
+        EXPECT_NE(server::parseCommandLine({"--db", form}).error, "") << form;
 }
 
 TEST(Process, BadFlagsStopWithExitCodeTwoAndSayWhy)
